@@ -1,0 +1,23 @@
+// The player: plays "Meridian" fullscreen with its soundtrack. The three player
+// programs differ only in LUMORA_SAMPLES, the multisample count they request.
+#include "core/MeridianDemo.h"
+#include "platform/Fatal.h"
+#include "platform/ProgramFolder.h"
+
+#ifndef LUMORA_SAMPLES
+#define LUMORA_SAMPLES 0
+#endif
+
+namespace {
+
+int play(int, char**) {
+    changeToProgramFolder();
+    MeridianDemo demo;
+    demo.samples = LUMORA_SAMPLES;
+    demo.run();
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) { return runGuarded("Meridian", play, argc, argv); }

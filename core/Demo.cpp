@@ -1,0 +1,141 @@
+#include "core/Demo.h"
+
+#include "core/LoadingScreen.h"
+#include "core/Music.h"
+#include "effects/FullscreenPass.h"
+#include "platform/GlWindow.h"
+#include "platform/OutlineFont.h"
+
+#include <SDL.h>
+#include "platform/Gl.h"
+
+#include <cmath>
+#include <cstdio>
+
+Demo::Demo() {
+    effects.reserve(100);
+    timeline.reserve(100);
+    controllerNames[0] = "Camera Position";
+    controllerNames[1] = "Camera Target";
+    controllerNames[2] = "Camera Up Vector";
+    for (int k = 3; k < controllerCount; ++k) {
+        controllerNames[k] = "Untitled controller";
+    }
+}
+
+Demo::~Demo() = default;
+
+void Demo::addEffect(Effect* effect) { effects.append(effect); }
+
+void Demo::addEntry(float start, float duration, Effect* effect) {
+    timeline.append(TimelineEntry{start, duration, effect});
+}
+
+bool Demo::hasMusic() const { return musicFile != nullptr; }
+
+void Demo::openWindow() {
+    ownedWindow = std::make_unique<GlWindow>(width, height, 16, 8, samples, 0, fullscreen);
+    glEnable(GL_MULTISAMPLE);
+    window = ownedWindow.get();
+    ownedFont = std::make_unique<OutlineFont>("Verdana");
+    font = ownedFont.get();
+    copyProgram = new FullscreenPass();
+}
+
+void Demo::loadEffects() {
+    buildTimeline();
+    showProgress(*this, 0.0f, *window);
+    // The count is read again before every step: effects constructed during a
+    // load (nested lens flares) are appended and loaded in the same pass.
+    for (int i = 0; i < effects.count; ++i) {
+        showProgress(*this, static_cast<float>(i + 1) / static_cast<float>(effects.count), *window);
+        Effect* effect = effects[i];
+        if (verbose) {
+            printf("Loading element \"%s\"...", effect->name.c_str());
+            fflush(stdout);
+        }
+        effect->load();
+        if (verbose) {
+            printf("Done.\n");
+            fflush(stdout);
+        }
+    }
+}
+
+void Demo::startMusic() {
+    if (!hasMusic()) {
+        return;
+    }
+    Music::init(window != nullptr ? window->nativeHandle(0) : nullptr);
+    Music::open(musicFile);
+    Music::play(clockStart);
+    Music::setVolume(static_cast<int>(std::lround(volume * 100.0f)));
+}
+
+float Demo::readClock() {
+    float now = timer.elapsed() + clockStart;
+    // With a stream the music is the clock. Without one (a missing or broken
+    // file) the timer goes on, so the demo still runs and ends.
+    if (hasMusic() && Music::hasStream()) {
+        now = Music::position();
+    }
+    return now;
+}
+
+void Demo::renderFrame(float now, float delta) {
+    time = now;
+    frameDelta = delta;
+    if (hasMusic()) {
+        Music::spectrum(spectrum);
+    }
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    for (int i = 0; i < timeline.count; ++i) {
+        const TimelineEntry& entry = timeline[i];
+        if (entry.start <= time && time < entry.start + entry.duration) {
+            Effect* effect = entry.effect;
+            effect->start = entry.start;
+            effect->duration = entry.duration;
+            effect->localTime = *effect->timeSource - entry.start;
+            effect->fraction = effect->localTime / entry.duration;
+            effect->render();
+        }
+    }
+}
+
+void Demo::closeWindow() {
+    font = nullptr;
+    window = nullptr;
+    ownedWindow.reset();
+}
+
+void Demo::run() {
+    openWindow();
+    loadEffects();
+    startMusic();
+    timer.reset();
+    time = 0.0f;
+
+    if (!quitRequested) {
+        for (;;) {
+            // A time that is not a number also leaves.
+            if (!(time < length)) {
+                break;
+            }
+            // The keyboard state as the last event poll left it.
+            if (SDL_GetKeyboardState(nullptr)[SDL_SCANCODE_ESCAPE] != 0) {
+                break;
+            }
+            // Presents the previous frame; the frame drawn last is never presented.
+            if (!window->update()) {
+                break;
+            }
+            float now = readClock();
+            float delta = timer.delta();
+            renderFrame(now, delta);
+            if (quitRequested) {
+                break;
+            }
+        }
+    }
+    closeWindow();
+}

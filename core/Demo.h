@@ -1,0 +1,95 @@
+#pragma once
+
+#include "core/Effect.h"
+#include "core/GrowArray.h"
+#include "core/Timer.h"
+#include "platform/Vec3.h"
+
+#include <map>
+#include <memory>
+#include <string>
+
+class GlWindow;
+class OutlineFont;
+class FullscreenPass;
+class Image;
+class TextFile;
+class EbrMesh;
+class Texture;
+class CgProgramPair;
+
+// The demo: window, load list, timeline, clock, music settings, the 64 camera
+// controllers and the resource caches. A production derives from it, sets its
+// constants in its constructor and lays out its effects in buildTimeline().
+class Demo {
+public:
+    static constexpr int controllerCount = 64;
+
+    Demo();
+    virtual ~Demo();
+
+    virtual void buildTimeline() {}
+
+    // Called by every Effect constructor: every effect is loaded once, in the
+    // order of construction, also when it is constructed during another's load.
+    void addEffect(Effect* effect);
+    void addEntry(float start, float duration, Effect* effect);
+
+    // Opens the window, loads every effect behind the loading screen, starts the
+    // music and plays frames until the clock reaches length, ESC is down, the
+    // window is closed or an effect sets quitRequested.
+    void run();
+
+    // The steps of run(), for programs that drive the same frames themselves
+    // (the capture tool renders them one by one on a virtual clock).
+    void openWindow();   // window, multisampling, font, shared copy program
+    void loadEffects();  // buildTimeline(), then every load behind the loading screen
+    void startMusic();   // init, open, play from clockStart, volume
+    float readClock();   // the music position, or the timer plus clockStart
+    // Sets time and frameDelta, fills the spectrum, clears and renders every
+    // active entry in insertion order.
+    void renderFrame(float time, float frameDelta);
+    void closeWindow();
+    bool hasMusic() const;
+
+    // Resource caches: every file is read, decoded or compiled once and the same
+    // object is returned to every caller for the rest of the run.
+    Image* getImage(std::string fileName);
+    TextFile* getTextFile(std::string fileName);
+    EbrMesh* getEbrMesh(std::string fileName);
+    Texture* getTexture(std::string fileName);
+    Texture* getBumpTexture(std::string fileName);
+    CgProgramPair* getProgramPair(std::string fileName, std::string vertexEntry,
+                                  std::string fragmentEntry);
+
+    GrowArray<Effect*> effects;
+    GrowArray<TimelineEntry> timeline;
+    Timer timer;
+    GlWindow* window = nullptr;
+    OutlineFont* font = nullptr;
+    float clockStart = 0.0f;
+    float length = 600.0f;
+    float wrapLength = 500.0f;
+    float volume = 1.0f;
+    const char* musicFile = nullptr;
+    int width = 800;
+    int height = 600;
+    int fullscreen = 0;
+    // Multisample samples the window asks for: a build-time constant of each player.
+    int samples = 0;
+    bool quitRequested = false;
+    float time = 0.0f;
+    float frameDelta = 0.0f;
+    float spectrum[512] = {};
+    Vec3 controllerValues[controllerCount];
+    std::string controllerNames[controllerCount];
+    bool verbose = true;
+    bool paused = false;
+    std::map<std::string, void*> fileCache;
+    FullscreenPass* copyProgram = nullptr;
+    std::map<std::string, void*> gpuCache;
+
+private:
+    std::unique_ptr<GlWindow> ownedWindow;
+    std::unique_ptr<OutlineFont> ownedFont;
+};

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "platform/Gl.h"
+
+#include <string>
+#include <unordered_map>
+
+class Texture;
+
+// One program compiled from Cg source for one profile (ShaderProfile::Vertex or
+// ShaderProfile::Fragment). Parameters are set by their Cg names; a name the
+// program does not have is skipped silently. Any translation, compile or link
+// error is fatal, with the listing.
+class CgProgram {
+public:
+    // sourceName names the text in the listing ("data/meridian.cg").
+    CgProgram(const char* source, const char* entry, int profile,
+              const char* sourceName = "program");
+
+    // Unbind the profile's program, enable the profile, bind this program.
+    void bind();
+    // Unbind the profile's program; the profile stays enabled.
+    void unbind();
+
+    void set1f(const char* name, float value);
+    // Four floats fill a float, float2, float3 or float4 parameter from the front.
+    void set4fv(const char* name, const float* values);
+    // Fragment programs only: binds the texture to the sampler's own unit.
+    void setTexture(const char* name, const Texture* texture);
+    void disableTexture(const char* name);
+
+    int profile = 0;
+    GLuint program = 0;
+
+private:
+    struct Parameter {
+        GLint location = -1;
+        int components = 0;  // 1..4 for float parameters, 0 for samplers
+        int samplerUnit = -1;
+        GLenum samplerTarget = 0;
+    };
+    const Parameter* find(const char* name);
+    std::unordered_map<std::string, Parameter> parameters;
+};
+
+// A vertex and a fragment program compiled from one source text.
+class CgProgramPair {
+public:
+    CgProgramPair(const char* source, const char* vertexEntry, const char* fragmentEntry,
+                  const char* sourceName = "program");
+
+    void bind();
+    void unbind();
+    void set1f(const char* name, float value);
+    void set4fv(const char* name, const float* values);
+    void setTexture(const char* name, const Texture* texture);
+    void disableTexture(const char* name);
+
+    CgProgram* vertex = nullptr;
+    CgProgram* fragment = nullptr;
+};
