@@ -16,6 +16,9 @@ public:
     // sourceName names the text in the listing ("data/meridian.cg").
     CgProgram(const char* source, const char* entry, int profile,
               const char* sourceName = "program");
+    ~CgProgram();
+    CgProgram(const CgProgram&) = delete;
+    CgProgram& operator=(const CgProgram&) = delete;
 
     // Unbind the profile's program, enable the profile, bind this program.
     void bind();
@@ -35,7 +38,8 @@ public:
 private:
     struct Parameter {
         GLint location = -1;
-        int components = 0;  // 1..4 for float parameters, 0 for samplers
+        int components = 0;   // 1..4 for scalars and vectors, 0 for anything else
+        bool integer = false; // int and bool parameters take integers
         int samplerUnit = -1;
         GLenum samplerTarget = 0;
     };
@@ -48,6 +52,9 @@ class CgProgramPair {
 public:
     CgProgramPair(const char* source, const char* vertexEntry, const char* fragmentEntry,
                   const char* sourceName = "program");
+    ~CgProgramPair();
+    CgProgramPair(const CgProgramPair&) = delete;
+    CgProgramPair& operator=(const CgProgramPair&) = delete;
 
     void bind();
     void unbind();
