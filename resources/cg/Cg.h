@@ -199,6 +199,7 @@ struct Node {
     Function* fn = nullptr;
     const Member* member = nullptr;
     bool flag = false;
+    int depth = 1; // of the expression tree below, kept small for the writer's recursion
 };
 
 struct Function {

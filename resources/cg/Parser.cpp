@@ -12,6 +12,8 @@ namespace {
 
 // Recursive input must not exhaust the stack: no real shader nests this deep.
 constexpr int maxNesting = 200;
+constexpr int maxExpressionDepth = 400;
+constexpr int maxChain = 1000;
 
 struct Scope {
     std::map<std::string, Variable*> variables;
@@ -70,7 +72,22 @@ private:
         n->kind = kind;
         n->line = line;
         n->type = type;
+        unmeasured.push_back(n);
         return n;
+    }
+    // Kids are made before their parents, so depths settle in creation order.
+    void measure() {
+        for (Node* n : unmeasured) {
+            for (const Node* k : n->kids) {
+                if (k != nullptr && k->depth + 1 > n->depth) {
+                    n->depth = k->depth + 1;
+                }
+            }
+            if (n->depth > maxExpressionDepth) {
+                diag.error(n->line, "expression nests too deeply");
+            }
+        }
+        unmeasured.clear();
     }
     Node* literal(const std::string& text, const Type& type, int line) {
         Node* n = make(NodeKind::Literal, line, type);
@@ -152,6 +169,7 @@ private:
     std::map<std::string, Type> typedefs;
     std::map<std::string, std::vector<Function*>> functions;
 
+    std::vector<Node*> unmeasured;
     Function* current = nullptr;
     std::set<Function*>* reachCalls = nullptr;
     std::set<Variable*>* reachGlobals = nullptr;
@@ -775,7 +793,7 @@ Node* Parser::initializer(const Type& type, int line) {
     next();
     enter();
     std::vector<Node*> items;
-    Node* list = make(NodeKind::InitList, line, type);
+    Type listType = type;
     if (type.isArray() || type.arrayLength < 0) {
         Type element = type.element();
         while (!is("}")) {
@@ -792,7 +810,7 @@ Node* Parser::initializer(const Type& type, int line) {
         if (items.empty()) {
             diag.error(line, "empty initializer");
         }
-        list->type.arrayLength = static_cast<int>(items.size());
+        listType.arrayLength = static_cast<int>(items.size());
     } else if (type.isStruct()) {
         for (const Member& m : type.record->members) {
             if (!items.empty()) {
@@ -830,6 +848,7 @@ Node* Parser::initializer(const Type& type, int line) {
         diag.error(line, "a brace initializer cannot give a " + cgTypeName(type));
     }
     leave();
+    Node* list = make(NodeKind::InitList, line, listType);
     list->kids = items;
     return list;
 }
@@ -857,10 +876,13 @@ Node* Parser::assignment() {
             int line = next().line;
             Node* right = assignment();
             leave();
-            return makeAssign(op, left, right, line);
+            Node* result = makeAssign(op, left, right, line);
+            measure();
+            return result;
         }
     }
     leave();
+    measure();
     return left;
 }
 
@@ -956,7 +978,10 @@ Node* Parser::binary(int level) {
         return unary();
     }
     Node* left = binary(level + 1);
-    while (true) {
+    for (int chain = 0;; ++chain) {
+        if (chain > maxChain) {
+            diag.error(peek().line, "expression is too long");
+        }
         const char* op = nullptr;
         for (const char* o : levels[static_cast<size_t>(level)]) {
             if (is(o)) {
@@ -1087,8 +1112,11 @@ Node* Parser::unary() {
 }
 
 Node* Parser::postfix(Node* e) {
-    while (true) {
+    for (int chain = 0;; ++chain) {
         int line = peek().line;
+        if (chain > maxChain) {
+            diag.error(line, "expression is too long");
+        }
         if (accept("[")) {
             Node* index = expression();
             expect("]");

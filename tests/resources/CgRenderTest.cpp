@@ -57,8 +57,10 @@ const char* passThroughVertex =
 class CgRender : public GlTest {
 protected:
     // One quad over the whole viewport in clip coordinates, texture coordinates
-    // 0..1 on unit 0, white.
+    // 0..1 on unit 0, white, on a cleared frame (depth-tested draws at one depth
+    // would otherwise keep the first picture).
     void drawQuad() {
+        clear(0.0f, 0.0f, 0.0f, 0.0f, true, true, false);
         static const float corners[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
         glBegin(GL_QUADS);
         for (const auto& c : corners) {
@@ -148,6 +150,387 @@ TEST_F(CgRender, BuiltInBlurProgramAveragesAndScalesByGamma) {
     pair.disableTexture("tex");
     pair.unbind();
     expectColor(pixel(400, 300), 100 / 255.0f, 50 / 255.0f, 20 / 255.0f, 0.5f);
+}
+
+// The Cg matrix the tests multiply with: rows as written.
+const char* matrixHeader = "static const float4x4 M = float4x4(0.1, 0.2, 0.0, 0.0,\n"
+                           "                                   0.0, 0.0, 0.3, 0.0,\n"
+                           "                                   0.0, 0.5, 0.0, 0.0,\n"
+                           "                                   0.0, 0.0, 0.0, 1.0);\n"
+                           "static const float4 v = float4(1.0, 0.5, 0.25, 1.0);\n";
+
+std::string matrixTest(const std::string& body) {
+    return std::string(matrixHeader) + "float4 psTest() : COLOR { " + body + " }\n";
+}
+
+TEST_F(CgRender, MatrixProductsKeepTheirRowMajorMeaning) {
+    // mul(M, v) takes dot products with the rows; mul(v, M) sums the rows.
+    expectColor(shade(matrixTest("return mul(M, v);")), 0.2f, 0.075f, 0.25f, 1.0f);
+    expectColor(shade(matrixTest("return mul(v, M);")), 0.1f, 0.325f, 0.15f, 1.0f);
+    // M[i] is a row and M[i][j] an element of it, as are _m01 and _12 (one-based).
+    expectColor(shade(matrixTest("return M[1] + float4(0, 0, 0, 1);")), 0.0f, 0.0f, 0.3f, 1.0f);
+    expectColor(shade(matrixTest("return float4(M[2][1], M._m01, M._12, M._44);")), 0.5f, 0.2f,
+                0.2f, 1.0f);
+    // mul(A, B) is the product in that order: row 0 of M.S differs from row 0 of S.M.
+    const char* swapYz =
+        "float4x4 S = float4x4(1, 0, 0, 0,  0, 0, 1, 0,  0, 1, 0, 0,  0, 0, 0, 1);";
+    expectColor(
+        shade(matrixTest(std::string(swapYz) + "return mul(M, S)[0] + float4(0, 0, 0, 1);")), 0.1f,
+        0.0f, 0.2f, 1.0f);
+    expectColor(
+        shade(matrixTest(std::string(swapYz) + "return mul(S, M)[2] + float4(0, 0, 0, 1);")), 0.0f,
+        0.0f, 0.3f, 1.0f);
+}
+
+TEST_F(CgRender, MatrixCastsConstructorsAndNonSquareShapes) {
+    expectColor(shade(matrixTest("return float4(mul((float3x3)M, float3(1, 0.5, 0.25)), 1);")),
+                0.2f, 0.075f, 0.25f, 1.0f);
+    // Two rows of three: mul(N, x) has two components, mul(y, N) three.
+    const char* n = "float2x3 N = float2x3(0.1, 0.2, 0.3,  0.4, 0.5, 0.6);";
+    expectColor(shade(matrixTest(std::string(n) + "return float4(mul(N, float3(1, 0, 1)), 0, 1);")),
+                0.4f, 1.0f, 0.0f, 1.0f);
+    expectColor(shade(matrixTest(std::string(n) + "return float4(mul(float2(1, 1), N), 1);")), 0.5f,
+                0.7f, 0.9f, 1.0f);
+    // Rows given as vectors, a brace list and transpose.
+    expectColor(shade(matrixTest("float2x2 R = float2x2(float2(0.1, 0.2), float2(0.3, 0.4));"
+                                 "float2x2 B = { 0.1, 0.2, 0.3, 0.4 };"
+                                 "float2x2 T = transpose(R);"
+                                 "return float4(R[1], T[0][1], B[0][1]);")),
+                0.3f, 0.4f, 0.3f, 0.2f);
+    // Matrices multiply per element with *; a scalar fills every element.
+    expectColor(shade(matrixTest("float2x2 R = float2x2(0.5, 0.6, 0.7, 0.8);"
+                                 "float2x2 H = 0.5;"
+                                 "float2x2 P = R * H;"
+                                 "return float4(P[0], P[1]);")),
+                0.25f, 0.3f, 0.35f, 0.4f);
+}
+
+TEST_F(CgRender, SwizzlesAndWriteMasks) {
+    expectColor(shade("float4 psTest() : COLOR {\n"
+                      "    float4 c = float4(0.1, 0.2, 0.3, 0.4);\n"
+                      "    float4 d = 0;\n"
+                      "    d.wx = c.yz;\n"
+                      "    d.yz = c.xx * 2;\n"
+                      "    d.z += c.a;\n"
+                      "    return d.xyzw.rgba;\n"
+                      "}\n"),
+                0.3f, 0.2f, 0.6f, 0.2f);
+    expectColor(shade("float4 psTest() : COLOR {\n"
+                      "    float s = 0.5;\n"
+                      "    float3 t = s.xxx;\n"
+                      "    float4 u = float4(0.9, 0.8, 0.7, 0.6);\n"
+                      "    u.rg = u.gr;\n"
+                      "    return float4(t.x, u.wzy);\n"
+                      "}\n"),
+                0.5f, 0.6f, 0.7f, 0.9f);
+}
+
+TEST_F(CgRender, LanguageBreadthInOneProgram) {
+    // Macros, static arrays, overloads, out and inout parameters, loops, struct
+    // locals, per-component ?:, bool vectors with any/all, int division, half.
+    expectColor(
+        shade(
+            "#define SCALE(x) ((x) * 0.5)\n"
+            "#define USE_WEIGHTS\n"
+            "static const float weights[3] = { 0.25, 0.5, 0.25 };\n"
+            "struct Pair { float a; float2 b; };\n"
+            "float twice(float x) { return x * 2; }\n"
+            "float2 twice(float2 x) { return x * 3; }\n"
+            "void split(float4 v, out float first, inout float2 rest) { first = v.x; rest += "
+            "v.yz; }\n"
+            "float4 psTest(float4 t : TEXCOORD0) : COLOR {\n"
+            "    float sum = 0;\n"
+            "#ifdef USE_WEIGHTS\n"
+            "    for (int i = 0; i < 3; i++) sum += weights[i];\n"
+            "#else\n"
+            "    sum = 7;\n"
+            "#endif\n"
+            "    Pair p;\n"
+            "    p.a = SCALE(sum);\n"
+            "    p.b = twice(float2(0.1, 0.05));\n"
+            "    float first;\n"
+            "    float2 rest = float2(0.1, 0.1);\n"
+            "    split(float4(0.2, 0.1, 0.2, 0), first, rest);\n"
+            "    float3 m = float3(1, 2, 3) > float3(2, 2, 2) ? float3(0.1, 0.1, 0.1) : "
+            "float3(0.2, 0.2, 0.2);\n"
+            "    bool3 cmp = float3(1, 2, 3) == float3(1, 0, 3);\n"
+            "    float anyAll = (any(cmp) ? 0.5 : 0) + (all(cmp) ? 0.25 : 0);\n"
+            "    int k = 7;\n"
+            "    k = k / 2;\n"
+            "    float fk = k;\n"
+            "    half h = (half)twice(0.125h);\n"
+            "    int n = 0;\n"
+            "    while (true) { n++; if (n >= 4) break; }\n"
+            "    do { n += 1; } while (n < 6);\n"
+            "    return float4(p.a * m.z + first, p.b.x + p.b.y + rest.x, anyAll * fk / 6.0 + h,\n"
+            "                  m.x + m.y + (n - 6));\n"
+            "}\n"),
+        0.25f, 0.65f, 0.5f, 0.4f);
+}
+
+TEST_F(CgRender, FmodKeepsTheSignOfItsDividendAndFracIsXMinusFloor) {
+    std::string source =
+        std::string(passThroughVertex) +
+        "uniform float x;\n"
+        "float4 psTest() : COLOR {\n"
+        "    return float4(-fmod(x, 1.0), frac(x), fmod(-x * 0.4, -0.3), -(x % 0.5));\n"
+        "}\n";
+    CgProgramPair pair(source.c_str(), "vsPass", "psTest");
+    pair.bind();
+    pair.set1f("x", -1.25f);
+    drawQuad();
+    pair.unbind();
+    // C's fmod(-1.25, 1) is -0.25 (GLSL's mod would give 0.75); frac(-1.25) is 0.75.
+    expectColor(pixel(400, 300), 0.25f, 0.75f, 0.2f, 0.25f);
+}
+
+TEST_F(CgRender, SamplersOnSeveralUnits) {
+    auto red = solidTexture(255, 0, 0);
+    auto green = solidTexture(0, 255, 0);
+    auto blue = solidTexture(0, 0, 255, 128);
+    std::string source =
+        std::string(passThroughVertex) +
+        "sampler2D first; sampler2D second;\n"
+        "float4 psTest(float2 t : TEXCOORD0, uniform sampler2D third) : COLOR {\n"
+        "    return tex2D(first, t) * 0.5 + tex2D(second, t) * 0.25 + tex2D(third, t);\n"
+        "}\n";
+    CgProgramPair pair(source.c_str(), "vsPass", "psTest");
+    pair.bind();
+    pair.setTexture("first", red.get());
+    pair.setTexture("second", green.get());
+    pair.setTexture("third", blue.get());
+    drawQuad();
+    pair.disableTexture("first");
+    pair.disableTexture("second");
+    pair.disableTexture("third");
+    pair.unbind();
+    expectColor(pixel(400, 300), 0.5f, 0.25f, 1.0f, 1.0f);
+    GLint active = 0;
+    glGetIntegerv(GL_ACTIVE_TEXTURE, &active);
+    EXPECT_EQ(active, GL_TEXTURE0);
+}
+
+// Vertex and fragment programs from different texts, compiled and bound apart:
+// the varyings meet through the built-ins their semantics name.
+TEST_F(CgRender, VaryingsMeetAcrossSeparatelyCompiledPrograms) {
+    const char* structVertex =
+        "struct Out { float4 pos : POSITION; float4 col : COLOR0; float3 t3 : TEXCOORD3; };\n"
+        "Out vsStruct(float4 p : POSITION) {\n"
+        "    Out o; o.pos = p; o.col = float4(0.2, 0.4, 0.6, 1); o.t3 = float3(0.8, 0.1, 0.3);\n"
+        "    return o;\n"
+        "}\n";
+    const char* outFragment =
+        "void psOut(float4 c : COLOR0, float3 t : TEXCOORD3, out float4 result : COLOR) {\n"
+        "    result = float4(c.r, t.x, t.z, c.a);\n"
+        "}\n";
+    const char* outVertex =
+        "void vsOut(float4 p : POSITION, out float4 o : POSITION, out float2 t : TEXCOORD1,\n"
+        "           out float4 c : COLOR1) {\n"
+        "    o = p; t = float2(0.7, 0.35); c = float4(0.15, 0.25, 0.45, 1);\n"
+        "}\n";
+    const char* structFragment =
+        "struct In { float4 pos : POSITION; float2 t : TEXCOORD1; float4 spec : COLOR1; };\n"
+        "float4 psStruct(In i) : COLOR { return float4(i.t, i.spec.z, 1); }\n";
+
+    CgProgram v1(structVertex, "vsStruct", ShaderProfile::Vertex);
+    CgProgram f1(outFragment, "psOut", ShaderProfile::Fragment);
+    v1.bind();
+    f1.bind();
+    drawQuad();
+    expectColor(pixel(400, 300), 0.2f, 0.8f, 0.3f, 1.0f);
+
+    CgProgram v2(outVertex, "vsOut", ShaderProfile::Vertex);
+    CgProgram f2(structFragment, "psStruct", ShaderProfile::Fragment);
+    v2.bind();
+    f2.bind();
+    drawQuad();
+    expectColor(pixel(400, 300), 0.7f, 0.35f, 0.45f, 1.0f);
+
+    // A vertex program alone feeds the fixed-function fragment stage.
+    disableFragmentPrograms();
+    v1.bind();
+    drawQuad();
+    expectColor(pixel(400, 300), 0.2f, 0.4f, 0.6f, 1.0f);
+    disableVertexPrograms();
+}
+
+TEST_F(CgRender, VertexInputsBindToTheirSemantics) {
+    const char* vertex =
+        "void vsInputs(float4 p : POSITION, float3 n : NORMAL, float2 t1 : TEXCOORD1,\n"
+        "              float4 a6 : ATTR6, float4 c : COLOR, out float4 op : POSITION,\n"
+        "              out float4 oc : COLOR0) {\n"
+        "    op = p;\n"
+        "    oc = float4(n.y + t1.x, a6.z, c.g, 1);\n"
+        "}\n"
+        "float4 psColor(float4 c : COLOR0) : COLOR { return c; }\n";
+    CgProgramPair pair(vertex, "vsInputs", "psColor");
+    pair.bind();
+    static const float corners[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
+    clear(0.0f, 0.0f, 0.0f, 0.0f, true, true, false);
+    glBegin(GL_QUADS);
+    for (const auto& c : corners) {
+        glNormal3f(0.1f, 0.2f, 0.3f);
+        glMultiTexCoord2f(GL_TEXTURE1, 0.3f, 0.9f);
+        glVertexAttrib4f(6, 0.1f, 0.2f, 0.6f, 1.0f);
+        glColor4f(0.0f, 0.8f, 0.0f, 1.0f);
+        glVertex4f(c[0], c[1], 0.0f, 1.0f);
+    }
+    glEnd();
+    pair.unbind();
+    expectColor(pixel(400, 300), 0.5f, 0.6f, 0.8f, 1.0f);
+}
+
+// Row-major 4x4 products as Cg defines them, for the expected colours.
+std::array<float, 4> rowTimesVector(const float m[16], const float v[4]) {
+    std::array<float, 4> r{};
+    for (int i = 0; i < 4; ++i) {
+        for (int j = 0; j < 4; ++j) {
+            r[static_cast<size_t>(i)] += m[i * 4 + j] * v[j];
+        }
+    }
+    return r;
+}
+
+std::array<float, 4> vectorTimesRow(const float v[4], const float m[16]) {
+    std::array<float, 4> r{};
+    for (int j = 0; j < 4; ++j) {
+        for (int i = 0; i < 4; ++i) {
+            r[static_cast<size_t>(j)] += v[i] * m[i * 4 + j];
+        }
+    }
+    return r;
+}
+
+TEST_F(CgRender, GlstateMatricesFollowTheFixedFunctionMatrices) {
+    // Rows of the model-view and projection as mathematics writes them.
+    const float modelview[16] = {0.5f, 0.1f, 0.0f, 0.1f, 0.0f, 0.4f, 0.2f, -0.2f,
+                                 0.1f, 0.0f, 0.6f, 0.3f, 0.0f, 0.0f, 0.0f, 1.0f};
+    const float projection[16] = {0.8f, 0.0f, 0.1f, 0.0f, 0.0f, 0.9f, 0.0f, 0.1f,
+                                  0.0f, 0.2f, 0.7f, 0.0f, 0.1f, 0.0f, 0.0f, 1.0f};
+    const float v[4] = {0.2f, 0.4f, 0.6f, 1.0f};
+    auto expected = [&](const std::array<float, 4>& r) {
+        return std::array<float, 4>{0.5f + 0.25f * r[0], 0.5f + 0.25f * r[1], 0.5f + 0.25f * r[2],
+                                    0.5f + 0.25f * r[3]};
+    };
+    auto draw = [&](const std::string& value) {
+        std::string source = "void vsState(float4 p : POSITION, out float4 op : POSITION, out "
+                             "float4 oc : COLOR0) {\n"
+                             "    float4 v = float4(0.2, 0.4, 0.6, 1.0);\n"
+                             "    op = p;\n"
+                             "    oc = 0.5 + 0.25 * (" +
+                             value +
+                             ");\n"
+                             "}\n"
+                             "float4 psColor(float4 c : COLOR0) : COLOR { return c; }\n";
+        CgProgramPair pair(source.c_str(), "vsState", "psColor");
+        float columns[16];
+        for (int i = 0; i < 16; ++i) {
+            columns[i] = modelview[(i % 4) * 4 + i / 4];
+        }
+        glMatrixMode(GL_MODELVIEW);
+        glLoadMatrixf(columns);
+        for (int i = 0; i < 16; ++i) {
+            columns[i] = projection[(i % 4) * 4 + i / 4];
+        }
+        glMatrixMode(GL_PROJECTION);
+        glLoadMatrixf(columns);
+        glMatrixMode(GL_MODELVIEW);
+        pair.bind();
+        drawQuad();
+        pair.unbind();
+        return pixel(400, 300);
+    };
+    auto expectNear = [&](const std::array<int, 4>& got, const std::array<float, 4>& want) {
+        expectColor(got, want[0], want[1], want[2], want[3]);
+    };
+    expectNear(draw("mul(glstate.matrix.modelview[0], v)"), expected(rowTimesVector(modelview, v)));
+    expectNear(draw("mul(glstate.matrix.transpose.modelview[0], v)"),
+               expected(vectorTimesRow(v, modelview)));
+    expectNear(
+        draw("mul(glstate.matrix.inverse.modelview[0], mul(glstate.matrix.modelview[0], v))"),
+        expected({v[0], v[1], v[2], v[3]}));
+    expectNear(
+        draw("mul(glstate.matrix.invtrans.modelview[0], mul(v, glstate.matrix.modelview[0]))"),
+        expected({v[0], v[1], v[2], v[3]}));
+    expectNear(draw("mul(glstate.matrix.projection, v)"), expected(rowTimesVector(projection, v)));
+    std::array<float, 4> mv = rowTimesVector(modelview, v);
+    const float mvArray[4] = {mv[0], mv[1], mv[2], mv[3]};
+    expectNear(draw("mul(glstate.matrix.mvp, v)"), expected(rowTimesVector(projection, mvArray)));
+}
+
+TEST_F(CgRender, ParametersFollowTheirProgramsAndProfiles) {
+    const char* source =
+        "uniform float4 tint;\n"
+        "void vsTint(float4 p : POSITION, uniform float shift, out float4 op : POSITION,\n"
+        "            out float4 oc : COLOR0) { op = p; oc = float4(shift, 0, 0, 1); }\n"
+        "float4 psTint(float4 c : COLOR0, uniform float2 pair) : COLOR {\n"
+        "    return float4(c.r, tint.g, pair.y, 1);\n"
+        "}\n";
+    CgProgramPair pair(source, "vsTint", "psTint");
+    const float tint[4] = {0.9f, 0.4f, 0.9f, 0.9f};
+    const float two[4] = {0.1f, 0.7f, 0.5f, 0.5f};
+    pair.bind();
+    pair.set1f("shift", 0.6f);   // only the vertex program has it
+    pair.set4fv("tint", tint);   // only the fragment program reaches it
+    pair.set4fv("pair", two);    // a float2 takes the first two floats
+    pair.set1f("nothing", 1.0f); // nobody has it
+    pair.setTexture("tint", nullptr);
+    drawQuad();
+    expectColor(pixel(400, 300), 0.6f, 0.4f, 0.7f, 1.0f);
+    expectNoGlError();
+
+    // unbind takes the programs out but leaves both profiles enabled.
+    pair.unbind();
+    ShaderContext* shaders = ShaderContext::current();
+    ASSERT_NE(shaders, nullptr);
+    EXPECT_TRUE(shaders->profileEnabled(ShaderProfile::Vertex));
+    EXPECT_TRUE(shaders->profileEnabled(ShaderProfile::Fragment));
+    EXPECT_EQ(shaders->activeProgram(ShaderProfile::Vertex), 0u);
+    EXPECT_EQ(shaders->activeProgram(ShaderProfile::Fragment), 0u);
+
+    // Disabling the fragment profile hands that stage back to fixed function.
+    pair.bind();
+    disableFragmentPrograms();
+    EXPECT_EQ(shaders->activeProgram(ShaderProfile::Vertex), pair.vertex->program);
+    EXPECT_EQ(shaders->activeProgram(ShaderProfile::Fragment), 0u);
+    drawQuad();
+    expectColor(pixel(400, 300), 0.6f, 0.0f, 0.0f, 1.0f);
+    pair.unbind();
+    disableVertexPrograms();
+}
+
+TEST_F(CgRender, FragmentPositionAndDepthOutputs) {
+    std::string source =
+        std::string(passThroughVertex) +
+        "struct Result { float4 color : COLOR; float depth : DEPTH; };\n"
+        "Result psTest(float4 w : WPOS) {\n"
+        "    Result r; r.color = float4(w.x / 800, w.y / 600, 0, 1); r.depth = 0.25;\n"
+        "    return r;\n"
+        "}\n";
+    CgProgramPair pair(source.c_str(), "vsPass", "psTest");
+    enableState(StateCap::DepthTest);
+    pair.bind();
+    drawQuad();
+    pair.unbind();
+    disableState(StateCap::DepthTest);
+    std::array<int, 4> got = pixel(400, 300);
+    EXPECT_NEAR(got[0], 128, 2);
+    EXPECT_NEAR(got[1], 128, 2);
+    float depth = 0;
+    glReadPixels(400, 300, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
+    EXPECT_NEAR(depth, 0.25f, 0.01f);
+}
+
+TEST(CgErrorReport, ATranslationErrorEndsTheProgramWithTheListing) {
+    testing::FLAGS_gtest_death_test_style = "threadsafe";
+    EXPECT_EXIT(
+        {
+            CgProgram program("float4 psMain() : COLOR {\n  return float4(1, 2, 3);\n}\n", "psMain",
+                              ShaderProfile::Fragment, "bad.cg");
+        },
+        testing::ExitedWithCode(1),
+        "Portico::CGerror: The compile returned an error\\.\nbad\\.cg\\(2\\) : error: "
+        "constructor float4 needs 4 components, 3 given");
 }
 
 } // namespace

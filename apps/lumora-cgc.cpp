@@ -1,0 +1,119 @@
+// lumora-cgc: the Cg translator on the command line, with the flags shader
+// authors know from cgc. Writes GLSL; on error the listing goes to standard
+// error and the exit code is 1.
+#include "resources/ShaderContext.h"
+#include "resources/cg/Translator.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <sstream>
+#include <string>
+
+namespace {
+
+const char* usage =
+    "usage: lumora-cgc -profile arbvp1|arbfp1 [-entry NAME] [-o FILE] FILE\n"
+    "Translates one Cg entry function to GLSL for the OpenGL compatibility profile.\n"
+    "  -profile arbvp1|arbfp1  vertex or fragment program\n"
+    "  -entry NAME             entry function (default main)\n"
+    "  -o FILE                 write the GLSL to FILE (default standard output)\n"
+    "  FILE                    Cg source; - reads standard input\n";
+
+int fail(const std::string& message) {
+    std::cerr << "lumora-cgc: " << message << "\n";
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::string profileName;
+    std::string entry = "main";
+    std::string outputPath;
+    std::string inputPath;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        auto value = [&](const char* flag) -> const char* {
+            if (i + 1 >= argc) {
+                return nullptr;
+            }
+            (void)flag;
+            return argv[++i];
+        };
+        if (arg == "-h" || arg == "--help") {
+            std::cout << usage;
+            return 0;
+        }
+        if (arg == "-profile" || arg == "-entry" || arg == "-o") {
+            const char* v = value(arg.c_str());
+            if (v == nullptr) {
+                std::cerr << "lumora-cgc: " << arg << " needs a value\n" << usage;
+                return 1;
+            }
+            (arg == "-profile" ? profileName : arg == "-entry" ? entry : outputPath) = v;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            std::cerr << "lumora-cgc: unknown option " << arg << "\n" << usage;
+            return 1;
+        } else if (inputPath.empty()) {
+            inputPath = arg;
+        } else {
+            std::cerr << "lumora-cgc: more than one input file\n" << usage;
+            return 1;
+        }
+    }
+    int profile = 0;
+    if (profileName == "arbvp1") {
+        profile = ShaderProfile::Vertex;
+    } else if (profileName == "arbfp1") {
+        profile = ShaderProfile::Fragment;
+    } else {
+        std::cerr << "lumora-cgc: "
+                  << (profileName.empty() ? "no -profile given" : "unknown profile " + profileName)
+                  << " (arbvp1 or arbfp1)\n"
+                  << usage;
+        return 1;
+    }
+    if (inputPath.empty()) {
+        std::cerr << "lumora-cgc: no input file\n" << usage;
+        return 1;
+    }
+
+    std::string source;
+    if (inputPath == "-") {
+        source.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+    } else {
+        std::ifstream in(inputPath, std::ios::binary);
+        if (!in) {
+            return fail("cannot read " + inputPath + ": " + strerror(errno));
+        }
+        std::ostringstream text;
+        text << in.rdbuf();
+        if (in.bad()) {
+            return fail("cannot read " + inputPath + ": " + strerror(errno));
+        }
+        source = text.str();
+    }
+
+    std::string name = inputPath == "-" ? "<stdin>" : inputPath;
+    CgTranslation translation = translateCg(source, entry, profile, name);
+    std::cerr << translation.listing;
+    if (!translation.ok) {
+        return 1;
+    }
+    if (outputPath.empty()) {
+        std::cout << translation.glsl;
+        std::cout.flush();
+        return std::cout ? 0 : fail("cannot write the output");
+    }
+    std::ofstream out(outputPath, std::ios::binary);
+    out << translation.glsl;
+    out.close();
+    if (!out) {
+        return fail("cannot write " + outputPath + ": " + strerror(errno));
+    }
+    return 0;
+}
