@@ -8,8 +8,13 @@
 #include "resources/ShaderContext.h"
 #include "resources/Texture.h"
 
+#include "resources/cg/Translator.h"
+
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -533,4 +538,49 @@ TEST(CgErrorReport, ATranslationErrorEndsTheProgramWithTheListing) {
         "constructor float4 needs 4 components, 3 given");
 }
 
+// Compiles and links GLSL as CgProgram does, but reports instead of ending.
+bool driverAccepts(const std::string& glsl, int profile, std::string* log) {
+    GLuint shader =
+        glCreateShader(profile == ShaderProfile::Vertex ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER);
+    const char* text = glsl.c_str();
+    glShaderSource(shader, 1, &text, nullptr);
+    glCompileShader(shader);
+    GLuint program = glCreateProgram();
+    glProgramParameteri(program, GL_PROGRAM_SEPARABLE, GL_TRUE);
+    glAttachShader(program, shader);
+    glLinkProgram(program);
+    GLint linked = GL_FALSE;
+    glGetProgramiv(program, GL_LINK_STATUS, &linked);
+    char buffer[4096] = {0};
+    glGetShaderInfoLog(shader, sizeof buffer, nullptr, buffer);
+    *log = buffer;
+    glGetProgramInfoLog(program, sizeof buffer, nullptr, buffer);
+    *log += buffer;
+    glDeleteProgram(program);
+    glDeleteShader(shader);
+    return linked == GL_TRUE;
+}
+
+// The fuzzer's seed programs cover the language widely; every one must give
+// GLSL the driver takes.
+TEST_F(CgRender, SeedProgramsCompileInTheDriver) {
+    std::filesystem::path folder =
+        std::filesystem::path(LUMORA_SOURCE_DIR) / "tests/fuzz/corpus-cg";
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        std::ifstream in(entry.path());
+        std::string header;
+        std::getline(in, header);
+        std::stringstream rest;
+        rest << in.rdbuf();
+        int profile =
+            header.compare(0, 6, "arbvp1") == 0 ? ShaderProfile::Vertex : ShaderProfile::Fragment;
+        CgTranslation t = translateCg(rest.str(), header.substr(7), profile, entry.path().string());
+        ASSERT_TRUE(t.ok) << t.listing;
+        std::string log;
+        EXPECT_TRUE(driverAccepts(t.glsl, profile, &log)) << entry.path() << "\n" << log << t.glsl;
+        ++count;
+    }
+    EXPECT_GE(count, 8);
+}
 } // namespace
