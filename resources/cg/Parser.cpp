@@ -139,6 +139,7 @@ private:
     Node* postfix(Node* e);
     Node* primary();
     Node* glstate(int line);
+    Node* glstateVector(const std::string& group, int line);
     Node* initializer(const Type& type, int line);
     Node* callFunction(const std::string& name, std::vector<Node*> args, int line);
     Node* intrinsic(const std::string& name, std::vector<Node*> args, int line);
@@ -1341,7 +1342,7 @@ Node* Parser::glstate(int line) {
     expect(".");
     std::string group = identifier("glstate member");
     if (group != "matrix") {
-        diag.error(line, "glstate." + group + " is not supported");
+        return glstateVector(group, line);
     }
     expect(".");
     std::string form = identifier("matrix name");
@@ -1377,6 +1378,86 @@ Node* Parser::glstate(int line) {
         diag.error(line, "glstate.matrix." + form + " is not supported");
     }
     Node* n = make(NodeKind::GlState, line, Type::matrix(4, 4));
+    n->text = glsl;
+    return n;
+}
+
+// The lighting, material and fog state, as the ARB programs saw it: four floats each.
+Node* Parser::glstateVector(const std::string& group, int line) {
+    auto index = [&](int limit) {
+        expect("[");
+        const Token& t = next();
+        if (t.kind != TokenKind::Number || t.text.size() != 1 || t.text[0] < '0' ||
+            t.text[0] >= '0' + limit) {
+            diag.error(line, "glstate." + group + " needs a constant index below " +
+                                 std::to_string(limit));
+        }
+        expect("]");
+        return t.text;
+    };
+    std::string glsl;
+    if (group == "light") {
+        std::string light = "gl_LightSource[" + index(8) + "]";
+        expect(".");
+        std::string field = identifier("light field");
+        static const std::map<std::string, std::string> fields = {{"ambient", ".ambient"},
+                                                                  {"diffuse", ".diffuse"},
+                                                                  {"specular", ".specular"},
+                                                                  {"position", ".position"},
+                                                                  {"half", ".halfVector"}};
+        auto f = fields.find(field);
+        if (f != fields.end()) {
+            glsl = light + f->second;
+        } else if (field == "attenuation") {
+            glsl = "vec4(" + light + ".constantAttenuation, " + light + ".linearAttenuation, " +
+                   light + ".quadraticAttenuation, " + light + ".spotExponent)";
+        } else if (field == "spot") {
+            expect(".");
+            if (identifier("spot field") != "direction") {
+                diag.error(line, "glstate.light[].spot has only direction");
+            }
+            glsl = "vec4(" + light + ".spotDirection, " + light + ".spotCosCutoff)";
+        } else {
+            diag.error(line, "glstate.light[]." + field + " is not supported");
+        }
+    } else if (group == "material") {
+        expect(".");
+        std::string field = identifier("material field");
+        if (field == "ambient" || field == "diffuse" || field == "specular" ||
+            field == "emission") {
+            glsl = "gl_FrontMaterial." + field;
+        } else if (field == "shininess") {
+            glsl = "vec4(gl_FrontMaterial.shininess, 0.0, 0.0, 1.0)";
+        } else {
+            diag.error(line, "glstate.material." + field + " is not supported");
+        }
+    } else if (group == "lightmodel") {
+        expect(".");
+        if (identifier("light model field") != "ambient") {
+            diag.error(line, "glstate.lightmodel has only ambient here");
+        }
+        glsl = "gl_LightModel.ambient";
+    } else if (group == "fog") {
+        expect(".");
+        std::string field = identifier("fog field");
+        if (field == "color") {
+            glsl = "gl_Fog.color";
+        } else if (field == "params") {
+            glsl = "vec4(gl_Fog.density, gl_Fog.start, gl_Fog.end, gl_Fog.scale)";
+        } else {
+            diag.error(line, "glstate.fog." + field + " is not supported");
+        }
+    } else if (group == "clip") {
+        std::string plane = index(6);
+        expect(".");
+        if (identifier("clip field") != "plane") {
+            diag.error(line, "glstate.clip[] has only plane");
+        }
+        glsl = "gl_ClipPlane[" + plane + "]";
+    } else {
+        diag.error(line, "glstate." + group + " is not supported");
+    }
+    Node* n = make(NodeKind::GlState, line, Type::vector(Base::Float, 4));
     n->text = glsl;
     return n;
 }

@@ -463,6 +463,31 @@ TEST_F(CgRender, GlstateMatricesFollowTheFixedFunctionMatrices) {
     expectNear(draw("mul(glstate.matrix.mvp, v)"), expected(rowTimesVector(projection, mvArray)));
 }
 
+TEST_F(CgRender, GlstateLightingAndMaterialReachTheProgram) {
+    const char* source =
+        "void vsLight(float4 p : POSITION, out float4 op : POSITION, out float4 oc : COLOR0) {\n"
+        "    op = p;\n"
+        "    oc = float4(glstate.light[1].diffuse.x, glstate.material.emission.y,\n"
+        "                glstate.fog.params.y, glstate.light[1].attenuation.y);\n"
+        "}\n"
+        "float4 psColor(float4 c : COLOR0) : COLOR { return c; }\n";
+    CgProgramPair pair(source, "vsLight", "psColor");
+    const float diffuse[4] = {0.3f, 0.0f, 0.0f, 1.0f};
+    const float emission[4] = {0.0f, 0.6f, 0.0f, 1.0f};
+    glLightfv(GL_LIGHT1, GL_DIFFUSE, diffuse);
+    glLightf(GL_LIGHT1, GL_LINEAR_ATTENUATION, 0.9f);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, emission);
+    glFogf(GL_FOG_START, 0.4f);
+    pair.bind();
+    drawQuad();
+    pair.unbind();
+    glLightf(GL_LIGHT1, GL_LINEAR_ATTENUATION, 0.0f);
+    const float black[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, black);
+    glFogf(GL_FOG_START, 0.0f);
+    expectColor(pixel(400, 300), 0.3f, 0.6f, 0.4f, 0.9f);
+}
+
 TEST_F(CgRender, ParametersFollowTheirProgramsAndProfiles) {
     const char* source =
         "uniform float4 tint;\n"
