@@ -132,7 +132,7 @@ std::vector<Token> tokenize(const std::string& source, Diagnostics& diag) {
         bool matched = false;
         for (const char* p : puncts) {
             size_t len = strlen(p);
-            if (source.compare(i, len, p) == 0) {
+            if (p[0] == c && source.compare(i, len, p) == 0) {
                 i += len;
                 push(TokenKind::Punct, start, i);
                 matched = true;
