@@ -276,6 +276,7 @@ private:
     std::map<const Variable*, std::string> entryUniformNames;
     std::string text;
     std::string attributeDecls;
+    std::set<std::string> outputsWritten;
     int nextLine = 1;
     bool fragData = false;
     int samplerUnits = 0;
@@ -844,6 +845,9 @@ void Writer::bindOutput(const std::string& value, const Type& type, const std::s
     if (target.empty()) {
         diag.error(line, "semantic " + semantic + " is not an output of " +
                              (stage == Stage::Vertex ? "vertex" : "fragment") + " programs");
+    }
+    if (!outputsWritten.insert(target).second) {
+        diag.error(line, "output semantic " + semantic + " is bound twice");
     }
     std::string v = value;
     if (scalarTarget) {
