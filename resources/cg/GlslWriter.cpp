@@ -1,5 +1,6 @@
 #include "resources/cg/Cg.h"
 
+#include <cstring>
 #include <map>
 
 namespace cg {
@@ -41,6 +42,12 @@ bool unsafeName(const std::string& name) {
         "textureProj", "textureGrad"};
     if (reserved.count(name) != 0) {
         return true;
+    }
+    // Sampler and image type families grow with every GLSL version.
+    for (const char* family : {"sampler", "isampler", "usampler", "image", "iimage", "uimage"}) {
+        if (name.compare(0, strlen(family), family) == 0) {
+            return true;
+        }
     }
     return name.compare(0, 3, "gl_") == 0 || name.compare(0, 2, "cg") == 0 ||
            name.find("__") != std::string::npos || name[0] == '_';
@@ -147,7 +154,9 @@ std::string helperText(const std::string& key) {
     } else if (key == "cgh_log10") {
         each("T cgh_log10(T x) { return log2(x) * 0.301029995663981; }");
     } else if (key == "cgh_round") {
-        each("T cgh_round(T x) { return floor(x + 0.5); }");
+        // Halves go to the even neighbour, as Cg's own library rounds.
+        each("T cgh_round(T a) { T x = a + 0.5; T f = floor(x); T odd = f - 2.0 * floor(f * 0.5); "
+             "return f - odd * step(0.0, -abs(x - f)); }");
     } else if (key == "cgh_sincos") {
         each("void cgh_sincos(T x, out T s, out T c) { s = sin(x); c = cos(x); }");
     } else if (key == "cgh_clip") {

@@ -244,7 +244,6 @@ bool Parser::startsType(size_t ahead) const {
     if (structs.count(t.text) != 0 || typedefs.count(t.text) != 0 || t.text == "struct") {
         return lookup(t.text) == nullptr;
     }
-    Type ignored;
     static const std::set<std::string> prefixes = {
         "float", "half",      "fixed",     "double",    "int",         "bool",
         "void",  "sampler1D", "sampler2D", "sampler3D", "samplerCUBE", "samplerRECT"};
@@ -1970,7 +1969,7 @@ Node* Parser::intrinsic(const std::string& name, std::vector<Node*> args, int li
         {"tex3D", {"texture3D", Base::Sampler3D, 3, 0}},
         {"texCUBE", {"textureCube", Base::SamplerCube, 3, 0}},
         {"texRECT", {"texture2DRect", Base::SamplerRect, 2, 0}},
-        {"tex1Dproj", {"texture1DProj", Base::Sampler1D, 2, 4}},
+        {"tex1Dproj", {"texture1DProj", Base::Sampler1D, 2, 0}},
         {"tex2Dproj", {"texture2DProj", Base::Sampler2D, 4, 3}},
         {"tex3Dproj", {"texture3DProj", Base::Sampler3D, 4, 0}},
         {"texRECTproj", {"texture2DRectProj", Base::SamplerRect, 4, 3}},
