@@ -16,4 +16,6 @@ int edit(int, char**) {
 
 } // namespace
 
-int main(int argc, char** argv) { return runGuarded("Camrig", edit, argc, argv); }
+int main(int argc, char** argv) {
+    return runGuarded("Camrig", edit, argc, argv);
+}
