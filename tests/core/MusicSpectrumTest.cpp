@@ -1,6 +1,6 @@
 #include "core/MusicSpectrum.h"
 
-#include "tests/support/Mp3Encoder.h"
+#include "support/Mp3Encoder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "core/MusicStream.h"
 #include "core/MusicDecoder.h"
 
-#include "tests/support/GlTest.h"
-#include "tests/support/Mp3Encoder.h"
+#include "support/GlTest.h"
+#include "support/Mp3Encoder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "tests/support/Mp3Encoder.h"
+#include "support/Mp3Encoder.h"
 
 #include <lame/lame.h>
 
