@@ -62,11 +62,3 @@ TEST(MusicInspectTest, SummaryGivesDurationSourceFormatAndOneSpectrumLinePerTime
     ASSERT_EQ(past.size(), 256u);
     EXPECT_TRUE(std::all_of(past.begin(), past.end(), [](float v) { return v == 0.0f; }));
 }
-
-TEST(MusicInspectTest, AnUndecodableFileIsAnErrorNamingIt) {
-    TempDir dir;
-    std::string summary;
-    std::string error;
-    EXPECT_FALSE(summariseMusic(dir.file("gone.mp3"), {}, summary, error));
-    EXPECT_NE(error.find("gone.mp3"), std::string::npos) << error;
-}

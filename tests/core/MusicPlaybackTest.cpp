@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,6 +25,18 @@ size_t countOf(const std::string& text, const std::string& part) {
         ++count;
     }
     return count;
+}
+
+// Waits until the clock passes target; a loaded machine may starve the audio
+// thread for a while, so this polls instead of trusting one fixed delay.
+bool reaches(const std::function<float()>& clock, float target) {
+    for (int tries = 0; tries < 500; ++tries) {
+        if (clock() > target) {
+            return true;
+        }
+        SDL_Delay(10);
+    }
+    return false;
 }
 
 int peakBin() {
@@ -94,24 +107,6 @@ TEST_F(MusicPlaybackTest, PlayingFromTwelveAndAHalfSecondsAsksForItsBytePosition
     EXPECT_LT(position, 12.6f);
 }
 
-TEST_F(MusicPlaybackTest, PauseFreezesThePositionWhileTimePasses) {
-    Music::init(nullptr);
-    Music::open(longFile().c_str());
-    Music::play(1.0);
-    SDL_Delay(200);
-    float playing = Music::position();
-    EXPECT_GT(playing, 1.1f);
-
-    Music::pause();
-    float paused = Music::position();
-    SDL_Delay(200);
-    EXPECT_EQ(Music::position(), paused);
-
-    Music::resume();
-    SDL_Delay(200);
-    EXPECT_GT(Music::position(), paused + 0.1f);
-}
-
 TEST_F(MusicPlaybackTest, VirtualModeComputesPositionAndSpectrumWithoutADevice) {
     Music::enableVirtualMode();
     Music::init(nullptr);
@@ -134,9 +129,9 @@ TEST_F(MusicPlaybackTest, VirtualModeComputesPositionAndSpectrumWithoutADevice) 
     EXPECT_NEAR(magnitudes[40], 0.9f, 0.05f);
 }
 
-TEST_F(MusicPlaybackTest, TheDemoClockFollowsTheMusic) {
+TEST_F(MusicPlaybackTest, TheDemoClockFollowsTheMusicAndStandsWhilePaused) {
     Demo demo;
-    const std::string file = changeFile();
+    const std::string file = longFile();
     demo.musicFile = file.c_str();
     demo.clockStart = 2.0f;
     demo.volume = 0.0f;
@@ -146,12 +141,15 @@ TEST_F(MusicPlaybackTest, TheDemoClockFollowsTheMusic) {
     EXPECT_GE(start, 2.0f);
     EXPECT_LT(start, 2.1f);
 
-    SDL_Delay(150);
+    auto clock = [&demo] { return demo.readClock(); };
+    EXPECT_TRUE(reaches(clock, start + 0.1f));
     Music::pause();
     float paused = demo.readClock();
-    EXPECT_GT(paused, start + 0.1f);
     SDL_Delay(150);
     EXPECT_EQ(demo.readClock(), paused);
+
+    Music::resume();
+    EXPECT_TRUE(reaches(clock, paused + 0.1f));
 }
 
 TEST_F(MusicPlaybackTest, AMissingFileIsReportedOnceAndTheTimerKeepsTheClock) {
@@ -193,8 +191,7 @@ TEST_F(MusicPlaybackTest, WithoutASoundCardTheDummyDriverPlaysAndSaysSoOnce) {
     Music::init(nullptr);
     Music::open(longFile().c_str());
     Music::play(0.0);
-    SDL_Delay(150);
-    float position = Music::position();
+    bool advanced = reaches(Music::position, 0.1f);
     Music::close();
     Music::init(nullptr);
     std::string errors = testing::internal::GetCapturedStderr();
@@ -206,5 +203,5 @@ TEST_F(MusicPlaybackTest, WithoutASoundCardTheDummyDriverPlaysAndSaysSoOnce) {
     }
     EXPECT_EQ(countOf(errors, "dummy driver"), 1u) << errors;
     EXPECT_EQ(countOf(errors, "BASS"), 0u) << errors;
-    EXPECT_GT(position, 0.1f);
+    EXPECT_TRUE(advanced);
 }

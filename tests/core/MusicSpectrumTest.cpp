@@ -71,9 +71,4 @@ TEST(MusicSpectrumTest, SilenceAndFramesOutsideTheStreamReadZero) {
                                 [](float m) { return m == 0.0f; }))
             << "window ending at frame " << end;
     }
-    // A window half before the start sees half the tone, still at its bin.
-    Analysed partial = analyse(tone, 256);
-    EXPECT_EQ(partial.peak(), 12);
-    EXPECT_GT(partial.magnitudes[12], 0.2f);
-    EXPECT_LT(partial.magnitudes[12], 0.8f);
 }
