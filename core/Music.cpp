@@ -22,7 +22,6 @@ struct MusicState {
     bool virtualMode = false;
     double virtualFrame = 0.0;
     std::unique_ptr<MusicStream> stream;
-    bool announcedDummy = false;
 };
 
 MusicState state;
@@ -92,11 +91,10 @@ SDL_AudioDeviceID openDummyDevice(const std::string& reason) {
     std::string error;
     SDL_AudioDeviceID device = openDevice(error);
     SDL_ResetHint(SDL_HINT_AUDIODRIVER);
-    if (device != 0 && !state.announcedDummy) {
+    if (device != 0) {
         fprintf(stderr, "music: no sound device (%s); playing silently on the dummy driver\n",
                 reason.c_str());
         fflush(stderr);
-        state.announcedDummy = true;
     }
     return device;
 }
