@@ -63,9 +63,11 @@ void MusicStream::handTo(int16_t* out, int frames, double now) {
         return;
     }
     const int64_t available = std::clamp<int64_t>(frameCount() - cursor, 0, frames);
-    const int16_t* source = decoded.samples.data() + cursor * DecodedMusic::channels;
-    for (int64_t i = 0; i < available * DecodedMusic::channels; ++i) {
-        out[i] = static_cast<int16_t>(source[i] * volumePercent / 100);
+    if (available > 0) {
+        const int16_t* source = decoded.samples.data() + cursor * DecodedMusic::channels;
+        for (int64_t i = 0; i < available * DecodedMusic::channels; ++i) {
+            out[i] = static_cast<int16_t>(source[i] * volumePercent / 100);
+        }
     }
     std::fill(out + available * DecodedMusic::channels, out + frames * DecodedMusic::channels,
               int16_t(0));
