@@ -37,19 +37,12 @@ int main(int argc, char** argv) {
     std::string inputPath;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
-        auto value = [&](const char* flag) -> const char* {
-            if (i + 1 >= argc) {
-                return nullptr;
-            }
-            (void)flag;
-            return argv[++i];
-        };
         if (arg == "-h" || arg == "--help") {
             std::cout << usage;
             return 0;
         }
         if (arg == "-profile" || arg == "-entry" || arg == "-o") {
-            const char* v = value(arg.c_str());
+            const char* v = i + 1 < argc ? argv[++i] : nullptr;
             if (v == nullptr) {
                 std::cerr << "lumora-cgc: " << arg << " needs a value\n" << usage;
                 return 1;

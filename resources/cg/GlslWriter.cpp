@@ -271,7 +271,7 @@ private:
                    int line, int indent);
     void bindOutput(const std::string& value, const Type& type, const std::string& semantic,
                     int line, int indent);
-    void collectOutputs(const Type& type, const std::string& semantic, int line);
+    void collectOutputs(const Type& type, const std::string& semantic);
 
     const Program& program;
     Stage stage;
@@ -796,10 +796,11 @@ void Writer::bindInput(const std::string& target, const Type& type, const std::s
     emit(target + " = " + value + ";", indent);
 }
 
-void Writer::collectOutputs(const Type& type, const std::string& semantic, int line) {
+// A fragment program writing several colours writes them all as gl_FragData.
+void Writer::collectOutputs(const Type& type, const std::string& semantic) {
     if (type.isStruct()) {
         for (const Member& m : type.record->members) {
-            collectOutputs(m.type, m.semantic, m.line);
+            collectOutputs(m.type, m.semantic);
         }
         return;
     }
@@ -807,7 +808,6 @@ void Writer::collectOutputs(const Type& type, const std::string& semantic, int l
     if (stage == Stage::Fragment && s.kind == "COLOR" && s.index > 0) {
         fragData = true;
     }
-    (void)line;
 }
 
 void Writer::bindOutput(const std::string& value, const Type& type, const std::string& semantic,
@@ -875,10 +875,10 @@ void Writer::bindOutput(const std::string& value, const Type& type, const std::s
 }
 
 void Writer::mainFunction() {
-    collectOutputs(entry->returnType, entry->returnSemantic, entry->line);
+    collectOutputs(entry->returnType, entry->returnSemantic);
     for (const Variable* p : entry->params) {
         if (!p->uniform && p->mode != ParamMode::In) {
-            collectOutputs(p->type, p->semantic, p->line);
+            collectOutputs(p->type, p->semantic);
         }
     }
     lineMark(entry->line);

@@ -1055,8 +1055,8 @@ Node* Parser::unary() {
     int line = peek().line;
     enter();
     Node* result = nullptr;
-    if (accept("-") || (is("+") && (next(), true))) {
-        bool minus = tokens[pos - 1].text == "-";
+    if (is("-") || is("+")) {
+        bool minus = next().text == "-";
         Node* e = unary();
         if (!e->type.isNumeric()) {
             diag.error(line, "unary operator needs a number, not " + cgTypeName(e->type));
