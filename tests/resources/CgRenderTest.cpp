@@ -302,6 +302,25 @@ TEST_F(CgRender, LibraryFunctionsKeepTheirCgMeaning) {
                 0.75f, 0.25f, 0.25f, 0.5f);
 }
 
+TEST_F(CgRender, CompoundAssignmentsAndGlobalsFollowCg) {
+    // %= keeps C's sign, an int target truncates the float result, a matrix *=
+    // multiplies per element; a static global may start from a parameter, and an
+    // entry parameter may share a global's name.
+    expectColor(shade("uniform float start = 0.2;\n"
+                      "static float twiceStart = start * 2;\n"
+                      "float4 psTest(uniform float start) : COLOR {\n"
+                      "    int n = 7;\n"
+                      "    n %= 4;\n"
+                      "    n += 1.5;\n"
+                      "    float f = -5.5;\n"
+                      "    f %= 2;\n"
+                      "    float2x2 k = float2x2(0.5, 0.5, 0.5, 0.5);\n"
+                      "    k *= float2x2(0.2, 0.4, 0.6, 0.8);\n"
+                      "    return float4(n / 8.0, -f / 3, k[1][0], twiceStart);\n"
+                      "}\n"),
+                0.5f, 0.5f, 0.3f, 0.4f);
+}
+
 TEST_F(CgRender, SamplersOnSeveralUnits) {
     auto red = solidTexture(255, 0, 0);
     auto green = solidTexture(0, 255, 0);
