@@ -321,6 +321,76 @@ TEST_F(CgRender, CompoundAssignmentsAndGlobalsFollowCg) {
                 0.5f, 0.5f, 0.3f, 0.4f);
 }
 
+TEST_F(CgRender, ClipDiscardsWhereAnyComponentIsNegative) {
+    expectColor(shade("float4 psTest(float4 t : TEXCOORD0) : COLOR {\n"
+                      "    clip(float2(1, t.x - 0.5));\n"
+                      "    if (t.y > 0.75) discard;\n"
+                      "    return float4(1, 1, 0, 1);\n"
+                      "}\n"),
+                1.0f, 1.0f, 0.0f, 1.0f);
+    expectColor(pixel(600, 300), 1.0f, 1.0f, 0.0f, 1.0f);
+    expectColor(pixel(200, 300), 0.0f, 0.0f, 0.0f, 0.0f);
+    expectColor(pixel(600, 590), 0.0f, 0.0f, 0.0f, 0.0f);
+}
+
+TEST_F(CgRender, ProjectiveLookupsDivideByTheLastComponent) {
+    // Left texel red, right texel blue: the divided coordinate picks the texel.
+    const unsigned char pixels[] = {255, 0, 0, 255, 0, 0, 255, 255};
+    Texture texture(2, 1, pixels, PixelKind::Rgba8, TextureFilter::Nearest);
+    std::string source = std::string(passThroughVertex) +
+                         "sampler2D tex;\n"
+                         "float4 psTest() : COLOR {\n"
+                         "    return tex2Dproj(tex, float4(1.5, 1.0, 0.0, 2.0)) * 0.5 +\n"
+                         "           tex2Dproj(tex, float3(0.5, 0.5, 2.0)) * 0.5;\n"
+                         "}\n";
+    CgProgramPair pair(source.c_str(), "vsPass", "psTest");
+    pair.bind();
+    pair.setTexture("tex", &texture);
+    drawQuad();
+    pair.disableTexture("tex");
+    pair.unbind();
+    expectColor(pixel(400, 300), 0.5f, 0.0f, 0.5f, 1.0f);
+}
+
+TEST_F(CgRender, ParametersAreFoundByTheirCgNames) {
+    // "input" is a GLSL reserved word and "count" an int: both still set by name.
+    std::string source = std::string(passThroughVertex) +
+                         "float4 input;\n"
+                         "int count;\n"
+                         "float4 psTest() : COLOR { return float4(input.xy, count / 4.0, 1); }\n";
+    CgProgramPair pair(source.c_str(), "vsPass", "psTest");
+    const float values[4] = {0.25f, 0.75f, 0.0f, 0.0f};
+    pair.bind();
+    pair.set4fv("input", values);
+    pair.set1f("count", 3.0f);
+    drawQuad();
+    pair.unbind();
+    expectColor(pixel(400, 300), 0.25f, 0.75f, 0.75f, 1.0f);
+}
+
+TEST_F(CgRender, ADestroyedProgramLeavesItsStage) {
+    ShaderContext* shaders = ShaderContext::current();
+    ASSERT_NE(shaders, nullptr);
+    {
+        CgProgram red("float4 psRed() : COLOR { return float4(1, 0, 0, 1); }", "psRed",
+                      ShaderProfile::Fragment);
+        red.bind();
+        EXPECT_EQ(shaders->activeProgram(ShaderProfile::Fragment), red.program);
+    }
+    EXPECT_EQ(shaders->activeProgram(ShaderProfile::Fragment), 0u);
+    // The fixed-function stage draws again.
+    glColor4f(0.0f, 1.0f, 0.0f, 1.0f);
+    clear(0.0f, 0.0f, 0.0f, 0.0f, true, true, false);
+    glBegin(GL_QUADS);
+    glVertex2f(-1, -1);
+    glVertex2f(1, -1);
+    glVertex2f(1, 1);
+    glVertex2f(-1, 1);
+    glEnd();
+    expectColor(pixel(400, 300), 0.0f, 1.0f, 0.0f, 1.0f);
+    disableFragmentPrograms();
+}
+
 TEST_F(CgRender, SamplersOnSeveralUnits) {
     auto red = solidTexture(255, 0, 0);
     auto green = solidTexture(0, 255, 0);
