@@ -1,7 +1,7 @@
 #include "resources/EbrFile.h"
 #include "resources/ByteReader.h"
 
-#include "tests/support/GlTest.h"
+#include "support/GlTest.h"
 
 #include <gtest/gtest.h>
 

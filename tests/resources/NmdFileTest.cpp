@@ -1,7 +1,7 @@
 #include "resources/NmdFile.h"
 #include "resources/ByteReader.h"
 
-#include "tests/support/GlTest.h"
+#include "support/GlTest.h"
 
 #include <gtest/gtest.h>
 
