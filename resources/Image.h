@@ -8,7 +8,7 @@
 
 // A decoded picture: tightly packed rows, top row first, R G B (Rgb8) or
 // R G B A (Rgba8) bytes per pixel.
-class Image : public PixelSource {
+class Image final : public PixelSource {
 public:
     // Decodes a JPEG or PNG file; a file that cannot be read, is no supported
     // picture, or is a palette or greyscale picture ends the program with the

@@ -3,6 +3,7 @@
 #include "resources/EbrFile.h"
 #include "resources/NmdAnimation.h"
 #include "resources/NmdFile.h"
+#include "resources/NmdMaps.h"
 
 #include <algorithm>
 #include <cmath>
@@ -184,6 +185,8 @@ void describeNode(const NmdNode& node, int depth, const std::vector<float>& time
         keyText(node.rotationKeys, "rotation").c_str(), keyText(node.scaleKeys, "scale").c_str());
     for (float t : times) {
         NodeTransform at = nodeTransformAt(node, t);
+        // The frame change negates y; keep an untouched 0 from printing as -0.
+        at.translation[2] += 0.0f;
         append(out,
                "%sat %g s: translate (%g %g %g), rotate %g degrees about (%g %g %g), "
                "scale (%g %g %g)\n",
@@ -223,9 +226,17 @@ bool describeNmd(const std::string& path, const std::vector<float>& times, std::
         const NmdMaterial& material = *file.materials[m];
         append(out, "  material %zu %s\n", m, quoted(material.name).c_str());
         for (int slot = 0; slot < NmdMap::count; ++slot) {
-            if (!material.maps[slot].empty()) {
-                append(out, "    %s map %s\n", mapNames[slot], quoted(material.maps[slot]).c_str());
+            const std::string& map = material.maps[slot];
+            if (map.empty()) {
+                continue;
             }
+            const char* note = "";
+            if (slot == NmdMap::Shininess) {
+                note = " (scenes never load this slot)";
+            } else if (!isPictureMapName(map)) {
+                note = " (not loaded: the three characters after the first dot are not jpg or png)";
+            }
+            append(out, "    %s map %s%s\n", mapNames[slot], quoted(map).c_str(), note);
         }
         const float* v = material.values;
         append(out,
