@@ -29,31 +29,38 @@ std::vector<unsigned char> png(int w, int h, int comp, const std::vector<unsigne
     return bytes;
 }
 
-std::vector<unsigned char> jpeg(int w, int h, const std::vector<unsigned char>& rgb) {
-    std::vector<unsigned char> bytes;
-    stbi_write_jpg_to_func(
-        [](void* context, void* data, int size) {
-            appendBytes(static_cast<std::vector<unsigned char>*>(context), data, size);
-        },
-        &bytes, w, h, 3, rgb.data(), 100);
-    return bytes;
-}
-
-// A baseline JPEG of one flat 8 x 8 block with a single (grey) component.
-std::vector<unsigned char> greyJpeg() {
+// Baseline JPEGs of one flat 8 x 8 block, built by hand: one component (grey) or
+// three (Y, Cb, Cr, with Cb 32 below and Cr 32 above neutral).
+std::vector<unsigned char> flatJpeg(int components) {
     std::vector<unsigned char> b = {0xff, 0xd8};
     b.insert(b.end(), {0xff, 0xdb, 0x00, 0x43, 0x00});
     b.insert(b.end(), 64, 1);
-    b.insert(b.end(),
-             {0xff, 0xc0, 0x00, 0x0b, 0x08, 0x00, 0x08, 0x00, 0x08, 0x01, 0x01, 0x11, 0x00});
-    // DC and AC tables with one code each: "0" for category 0 and for end of block.
-    for (unsigned char table : {0x00, 0x10}) {
-        b.insert(b.end(), {0xff, 0xc4, 0x00, 0x14, table, 0x01});
-        b.insert(b.end(), 15, 0);
-        b.push_back(0x00);
+    unsigned char sofLength = static_cast<unsigned char>(8 + 3 * components);
+    b.insert(b.end(), {0xff, 0xc0, 0x00, sofLength, 0x08, 0x00, 0x08, 0x00, 0x08,
+                       static_cast<unsigned char>(components)});
+    for (int c = 1; c <= components; ++c) {
+        b.insert(b.end(), {static_cast<unsigned char>(c), 0x11, 0x00});
     }
-    b.insert(b.end(), {0xff, 0xda, 0x00, 0x08, 0x01, 0x01, 0x00, 0x00, 0x3f, 0x00});
-    b.insert(b.end(), {0x3f, 0xff, 0xd9});
+    // DC codes "00" for category 0 and "01" for category 9; AC code "0" ends a block.
+    b.insert(b.end(), {0xff, 0xc4, 0x00, 0x15, 0x00, 0x00, 0x02});
+    b.insert(b.end(), 14, 0);
+    b.insert(b.end(), {0x00, 0x09});
+    b.insert(b.end(), {0xff, 0xc4, 0x00, 0x14, 0x10, 0x01});
+    b.insert(b.end(), 15, 0);
+    b.push_back(0x00);
+    unsigned char sosLength = static_cast<unsigned char>(6 + 2 * components);
+    b.insert(b.end(), {0xff, 0xda, 0x00, sosLength, static_cast<unsigned char>(components)});
+    for (int c = 1; c <= components; ++c) {
+        b.insert(b.end(), {static_cast<unsigned char>(c), 0x00});
+    }
+    b.insert(b.end(), {0x00, 0x3f, 0x00});
+    if (components == 1) {
+        b.push_back(0x1f); // "00" "0", padded with ones
+    } else {
+        // Y: "00" "0"; Cb: "01" -256 "0"; Cr: "01" +256 "0"; padded with ones.
+        b.insert(b.end(), {0x0b, 0xfc, 0xc0, 0x1f});
+    }
+    b.insert(b.end(), {0xff, 0xd9});
     return b;
 }
 
@@ -102,20 +109,17 @@ TEST(Image, AlphaOrTransparencyGivesRgba8) {
 }
 
 TEST(Image, ColourJpegIsRgb8) {
-    std::vector<unsigned char> flat(16 * 8 * 3);
-    for (size_t i = 0; i < flat.size(); i += 3) {
-        flat[i] = 200;
-        flat[i + 1] = 100;
-        flat[i + 2] = 50;
-    }
     std::string error;
-    auto image = decoded(jpeg(16, 8, flat), &error);
+    auto image = decoded(flatJpeg(3), &error);
     ASSERT_TRUE(image) << error;
     EXPECT_EQ(image->pixelKind(), PixelKind::Rgb8);
-    EXPECT_EQ(image->width(), 16);
-    EXPECT_NEAR(image->pixels()[0], 200, 3);
-    EXPECT_NEAR(image->pixels()[1], 100, 3);
-    EXPECT_NEAR(image->pixels()[2], 50, 3);
+    EXPECT_EQ(image->width(), 8);
+    EXPECT_EQ(image->height(), 8);
+    // Y 128, Cb 96, Cr 160.
+    const unsigned char* last = image->pixels() + 63 * 3;
+    EXPECT_NEAR(last[0], 173, 2);
+    EXPECT_NEAR(last[1], 116, 2);
+    EXPECT_NEAR(last[2], 71, 2);
 }
 
 TEST(Image, PalettesGreyscaleAndOtherFilesAreRejectedWithAReason) {
@@ -128,7 +132,7 @@ TEST(Image, PalettesGreyscaleAndOtherFilesAreRejectedWithAReason) {
     EXPECT_FALSE(decoded(png(2, 1, 1, {5, 6}), &error));
     EXPECT_NE(error.find("greyscale PNG"), std::string::npos) << error;
 
-    EXPECT_FALSE(decoded(greyJpeg(), &error));
+    EXPECT_FALSE(decoded(flatJpeg(1), &error));
     EXPECT_NE(error.find("greyscale JPEG"), std::string::npos) << error;
 
     EXPECT_FALSE(decoded({'B', 'M', 0, 0}, &error));
