@@ -3,6 +3,7 @@
 #include "platform/EngineError.h"
 #include "platform/GlState.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -159,7 +160,13 @@ void VertexBuffer::disable(int number) {
 }
 
 void VertexBuffer::drawArrays(int primitive, int first, int count) {
-    glDrawArrays(glPrimitive(primitive), first, count == -1 ? vertexCount : count);
+    GLenum mode = glPrimitive(primitive);
+    // Never past the last vertex: client arrays would be read outside their storage.
+    int n = std::min(count == -1 ? vertexCount : count, vertexCount - first);
+    if (first < 0 || n <= 0) {
+        return;
+    }
+    glDrawArrays(mode, first, n);
 }
 
 IndexBuffer::IndexBuffer(int indexCount_, int usage_, const uint32_t* indices)
@@ -202,7 +209,11 @@ void IndexBuffer::unmap() {
 
 void IndexBuffer::drawIndexed(int primitive, int first, int count) {
     GLenum mode = glPrimitive(primitive);
-    GLsizei n = count == -1 ? indexCount : count;
+    // -1 stands for the whole index count; never draw past the last index.
+    int n = std::min(count == -1 ? indexCount : count, indexCount - first);
+    if (first < 0 || n <= 0) {
+        return;
+    }
     if (inBufferObject()) {
         glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, bufferName);
         glDrawElements(mode, n, GL_UNSIGNED_INT,

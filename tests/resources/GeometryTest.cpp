@@ -71,6 +71,16 @@ TEST_P(GeometryDrawing, DrawIndexedFromAFirstIndex) {
     EXPECT_EQ(pixel(middleOf(3), 300)[0], 0);
     EXPECT_FALSE(glIsEnabled(GL_VERTEX_ARRAY));
     EXPECT_FALSE(glIsEnabled(GL_COLOR_ARRAY));
+
+    // -1 from a later first index stops at the last index instead of reading on.
+    clear(0, 0, 0, 0, true, true, false);
+    buffer.enable(0, 0);
+    buffer.enable(1, 11);
+    geometry.indexBuffer->drawIndexed(2, 18, -1);
+    buffer.disable(0);
+    buffer.disable(11);
+    EXPECT_EQ(pixel(middleOf(2), 300)[2], 0);
+    EXPECT_EQ(pixel(middleOf(3), 300), (std::array<int, 4>{255, 255, 255, 255}));
 }
 
 TEST_P(GeometryDrawing, MappedVerticesAreDrawnAfterUnmap) {
