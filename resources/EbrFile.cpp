@@ -50,7 +50,7 @@ void readPart(ByteReader& in, size_t partIndex, EbrPart& part) {
 } // namespace
 
 bool readEbr(const unsigned char* data, size_t size, std::vector<EbrPart>& parts,
-             std::string& error) {
+             std::string& error, size_t* unread) {
     parts.clear();
     try {
         ByteReader in(data, size);
@@ -58,6 +58,9 @@ bool readEbr(const unsigned char* data, size_t size, std::vector<EbrPart>& parts
         parts.resize(partCount);
         for (uint32_t p = 0; p < partCount; ++p) {
             readPart(in, p, parts[p]);
+        }
+        if (unread != nullptr) {
+            *unread = in.remaining();
         }
     } catch (const FormatError& damage) {
         parts.clear();
@@ -67,13 +70,14 @@ bool readEbr(const unsigned char* data, size_t size, std::vector<EbrPart>& parts
     return true;
 }
 
-bool readEbrFile(const std::string& path, std::vector<EbrPart>& parts, std::string& error) {
+bool readEbrFile(const std::string& path, std::vector<EbrPart>& parts, std::string& error,
+                 size_t* unread) {
     std::vector<unsigned char> bytes;
     if (!readFileBytes(path, bytes, error)) {
         parts.clear();
         return false;
     }
-    return readEbr(bytes.data(), bytes.size(), parts, error);
+    return readEbr(bytes.data(), bytes.size(), parts, error, unread);
 }
 
 bool encodeEbr(const std::vector<EbrPart>& parts, std::vector<unsigned char>& bytes,

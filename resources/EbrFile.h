@@ -25,10 +25,12 @@ constexpr uint32_t ebrMaxNameLength = 256;
 
 // Parses an EBR image in memory. On damage returns false with the reason:
 // truncation, counts the bytes cannot hold, a name longer than 256 bytes, an
-// index that is not below the part's vertex count.
+// index that is not below the part's vertex count. Bytes after the last part are
+// ignored; unread, when given, receives their count.
 bool readEbr(const unsigned char* data, size_t size, std::vector<EbrPart>& parts,
-             std::string& error);
-bool readEbrFile(const std::string& path, std::vector<EbrPart>& parts, std::string& error);
+             std::string& error, size_t* unread = nullptr);
+bool readEbrFile(const std::string& path, std::vector<EbrPart>& parts, std::string& error,
+                 size_t* unread = nullptr);
 
 // The file image of the parts. Fails for a name longer than 256 bytes, an index
 // count that is not a multiple of 3 or an index outside the part's vertices.

@@ -248,12 +248,16 @@ bool describeNmd(const std::string& path, const std::vector<float>& times, std::
     for (const auto& node : file.nodes) {
         describeNode(*node, 0, times, out);
     }
+    if (file.unreadBytes > 0) {
+        append(out, "  %zu bytes after the last node (ignored)\n", file.unreadBytes);
+    }
     return true;
 }
 
 bool describeEbr(const std::string& path, std::string& report, std::string& error) {
     std::vector<EbrPart> parts;
-    if (!readEbrFile(path, parts, error)) {
+    size_t unread = 0;
+    if (!readEbrFile(path, parts, error, &unread)) {
         return false;
     }
     size_t vertices = 0, triangles = 0;
@@ -293,6 +297,9 @@ bool describeEbr(const std::string& path, std::string& report, std::string& erro
             append(out, "    %zu degenerate triangles, %zu vertices used by no triangle\n",
                    degenerates, unused);
         }
+    }
+    if (unread > 0) {
+        append(out, "  %zu bytes after the last part (ignored)\n", unread);
     }
     return true;
 }

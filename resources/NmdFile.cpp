@@ -217,6 +217,7 @@ size_t NmdMesh::vertexBytes() const {
 
 bool NmdFile::read(const unsigned char* data, size_t size) {
     error.clear();
+    unreadBytes = 0;
     materials.clear();
     nodes.clear();
     if (size < sizeof tag || memcmp(data, tag, sizeof tag) != 0) {
@@ -239,6 +240,7 @@ bool NmdFile::read(const unsigned char* data, size_t size) {
         for (uint32_t n = 0; n < nodeCount; ++n) {
             nodes.push_back(reader.node(0));
         }
+        unreadBytes = in.remaining();
     } catch (const FormatError& damage) {
         error = damage.what();
         nodes.clear();

@@ -104,6 +104,8 @@ public:
     bool readFile(const std::string& path);
 
     std::string error;
+    // Bytes after the last node, which the reader ignores.
+    size_t unreadBytes = 0;
     std::vector<std::unique_ptr<NmdMaterial>> materials;
     std::vector<std::unique_ptr<NmdNode>> nodes;
 };

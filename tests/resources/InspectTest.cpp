@@ -64,7 +64,10 @@ TEST(Inspect, EbrSummaryAndFormatChoice) {
     part.vertices = {{-1, 0, 0, 0, 0}, {1, 0, 0, 0, 0}, {0, 3, 0, 0, 0}, {9, 9, 9, 0, 0}};
     part.indices = {0, 1, 2, 0, 0, 1};
     std::string error;
-    ASSERT_TRUE(writeEbrFile(dir.file("ring.nmd"), {part}, error)) << error;
+    std::vector<unsigned char> bytes;
+    ASSERT_TRUE(encodeEbr({part}, bytes, error)) << error;
+    bytes.insert(bytes.end(), {1, 2, 3});
+    ASSERT_TRUE(writeFileBytes(dir.file("ring.nmd"), bytes, error)) << error;
     int status = -1;
     std::string out = inspect("--as ebr " + dir.file("ring.nmd"), &status);
     EXPECT_EQ(status, 0) << out;
@@ -74,6 +77,7 @@ TEST(Inspect, EbrSummaryAndFormatChoice) {
         << out;
     EXPECT_NE(out.find("1 degenerate triangles, 1 vertices used by no triangle"), std::string::npos)
         << out;
+    EXPECT_NE(out.find("3 bytes after the last part (ignored)"), std::string::npos) << out;
 
     // Without --as the ending decides, and the hint points at the right reader.
     out = inspect(dir.file("ring.nmd"), &status);
