@@ -1,0 +1,9 @@
+#pragma once
+
+class OutputFolder;
+
+// Each group writes the files of one part of the production into the folder.
+// Every group seeds its own random numbers, so groups do not depend on each other.
+void writeSeaAndSky(OutputFolder& folder);
+void writeLensFlare(OutputFolder& folder);
+void writeTypography(OutputFolder& folder);
