@@ -7,3 +7,4 @@ class OutputFolder;
 void writeSeaAndSky(OutputFolder& folder);
 void writeLensFlare(OutputFolder& folder);
 void writeTypography(OutputFolder& folder);
+void writeShaderFiles(OutputFolder& folder);

@@ -15,6 +15,7 @@ const Group kGroups[] = {
     {"sea and sky", writeSeaAndSky},
     {"lens flare", writeLensFlare},
     {"typography", writeTypography},
+    {"shader files", writeShaderFiles},
 };
 
 } // namespace
