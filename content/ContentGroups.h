@@ -8,3 +8,4 @@ void writeSeaAndSky(OutputFolder& folder);
 void writeLensFlare(OutputFolder& folder);
 void writeTypography(OutputFolder& folder);
 void writeShaderFiles(OutputFolder& folder);
+void writeSoundtrack(OutputFolder& folder);

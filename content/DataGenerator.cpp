@@ -12,10 +12,9 @@ struct Group {
 
 // The opening scene's files come first.
 const Group kGroups[] = {
-    {"sea and sky", writeSeaAndSky},
-    {"lens flare", writeLensFlare},
-    {"typography", writeTypography},
-    {"shader files", writeShaderFiles},
+    {"sea and sky", writeSeaAndSky}, {"lens flare", writeLensFlare},
+    {"typography", writeTypography}, {"shader files", writeShaderFiles},
+    {"soundtrack", writeSoundtrack},
 };
 
 } // namespace
