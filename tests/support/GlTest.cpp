@@ -3,7 +3,9 @@
 #include "platform/GlState.h"
 #include "platform/GlWindow.h"
 
-#include <epoxy/gl.h>
+#include "platform/Gl.h"
+
+#include <SDL.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -20,7 +22,10 @@ GlWindow& testWindow() {
 }
 
 void GlTest::SetUp() {
-    testWindow();
+    // A test may have opened and closed a window of its own (Demo::run does).
+    GlWindow& window = testWindow();
+    currentWindow = &window;
+    SDL_GL_MakeCurrent(window.window, window.glContext);
     while (glGetError() != GL_NO_ERROR) {
     }
     bindWindowTarget();
