@@ -1,0 +1,48 @@
+#include "GeneratedFolder.h"
+
+#include "support/GlTest.h"
+
+#include <fstream>
+#include <iterator>
+#include <memory>
+
+const GeneratedFolder& generatedFolder() {
+    static std::unique_ptr<TempDir> folder;
+    static GeneratedFolder result;
+    if (!folder) {
+        folder = std::make_unique<TempDir>();
+        result.path = folder->path();
+        result.exitStatus =
+            runCommand(stageProgram("lumora-datagen") + " " + result.path, &result.output);
+    }
+    return result;
+}
+
+std::vector<unsigned char> readFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+const std::vector<ExpectedFile>& expectedFiles() {
+    static const std::vector<ExpectedFile> files = {
+        {"data/flare/bgenv.jpg", FileKind::ColourJpeg},
+        {"data/flare/bgenv2.jpg", FileKind::ColourJpeg},
+        {"data/waterbump.jpg", FileKind::ColourJpeg},
+        {"data/flare/flare0.jpg", FileKind::ColourJpeg},
+        {"data/flare/flare1.jpg", FileKind::ColourJpeg},
+        {"data/flare/flare2.jpg", FileKind::ColourJpeg},
+        {"data/flare/flare3.jpg", FileKind::ColourJpeg},
+        {"data/flare/flare4.jpg", FileKind::ColourJpeg},
+        {"data/flare/bg.jpg", FileKind::ColourJpeg},
+        {"data/meridiantypo/logo.png", FileKind::AlphaPng},
+        {"data/meridiantypo/title.png", FileKind::AlphaPng},
+        {"data/meridiantypo/end.png", FileKind::AlphaPng},
+        {"data/meridian.cg", FileKind::Text},
+        {"data/torus.cg", FileKind::Text},
+        {"data/lensFlare.cg", FileKind::Text},
+        {"data/LumoraShaders.cg", FileKind::Text},
+        {"Lumora/LumoraShaders.cg", FileKind::Text},
+        {"data/music.mp3", FileKind::Binary},
+    };
+    return files;
+}
