@@ -108,8 +108,9 @@ TEST_F(Soundtrack, EverySceneHasMusicAndTheMetaballsCarryTheBass) {
     // than under the opening sea, and stronger than in any other scene.
     EXPECT_GT(energy[6].low, 8 * energy[0].low);
     for (int i = 0; i < 8; ++i) {
-        if (i != 6)
+        if (i != 6) {
             EXPECT_GT(energy[6].low, energy[i].low) << "scene " << i;
+        }
     }
     // The clouds are air: far less bass than the city before them.
     EXPECT_LT(energy[2].low * 3, energy[1].low);
