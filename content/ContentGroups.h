@@ -9,3 +9,4 @@ void writeLensFlare(OutputFolder& folder);
 void writeTypography(OutputFolder& folder);
 void writeShaderFiles(OutputFolder& folder);
 void writeSoundtrack(OutputFolder& folder);
+void writeCameraBank(OutputFolder& folder);

@@ -12,9 +12,9 @@ struct Group {
 
 // The opening scene's files come first.
 const Group kGroups[] = {
-    {"sea and sky", writeSeaAndSky}, {"lens flare", writeLensFlare},
-    {"typography", writeTypography}, {"shader files", writeShaderFiles},
-    {"soundtrack", writeSoundtrack},
+    {"sea and sky", writeSeaAndSky},  {"lens flare", writeLensFlare},
+    {"typography", writeTypography},  {"shader files", writeShaderFiles},
+    {"camera bank", writeCameraBank}, {"soundtrack", writeSoundtrack},
 };
 
 } // namespace

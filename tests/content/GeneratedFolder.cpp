@@ -43,6 +43,7 @@ const std::vector<ExpectedFile>& expectedFiles() {
         {"data/LumoraShaders.cg", FileKind::Text},
         {"Lumora/LumoraShaders.cg", FileKind::Text},
         {"data/music.mp3", FileKind::Binary},
+        {"data/tracks/1.crg", FileKind::Binary},
     };
     return files;
 }

@@ -1,0 +1,167 @@
+#include "content/CameraShots.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr float kDegrees = 3.14159265f / 180.0f;
+
+Vec3 onCircle(const Vec3& centre, float radius, float degrees, float z) {
+    return {centre.x + radius * std::cos(degrees * kDegrees),
+            centre.y + radius * std::sin(degrees * kDegrees), z};
+}
+
+// The city's trail path (the keys the city effect lays its trails along) and the
+// effect's four-point cubic through it, so the camera can ride with the trails.
+const Vec3 kTrailPath[11] = {{-35, 71, -18},    {-35, 11, -18},    {-34, -72, -21},
+                             {5, -146, -19},    {-36, -204, -19},  {-114, -128, -16},
+                             {-120, -211, -12}, {-176, -223, -10}, {-172, -218, -53},
+                             {-270, -131, -40}, {-270, -131, -200}};
+
+Vec3 trailPoint(float u) {
+    u = std::clamp(u, 0.0f, 10.0f);
+    const int i = std::min(static_cast<int>(u), 10);
+    const float f = u - i;
+    auto key = [](int k) { return kTrailPath[std::clamp(k, 0, 10)]; };
+    const Vec3 p0 = key(i - 1), p1 = key(i), p2 = key(i + 1), p3 = key(i + 2);
+    const Vec3 a0 = p3 - p2 - p0 + p1;
+    const Vec3 a1 = p0 - p1 - a0;
+    const Vec3 a2 = p2 - p0;
+    return ((a0 * f + a1) * f + a2) * f + p1;
+}
+
+} // namespace
+
+namespace CameraShots {
+
+// Low over the waves, gliding towards the sun that sets beyond the grid's far
+// corner (the sea spans 0..199; the sun stands at (-100, -100)).
+std::vector<ShotKey> openingSea() {
+    return {{0.0f, {192, 188, -14}, {92, 86, -7}},
+            {8.0f, {178, 168, -19}, {62, 58, -5}},
+            {16.0f, {158, 152, -25}, {42, 44, -4}},
+            {25.55f, {136, 130, -31}, {22, 24, -2}}};
+}
+
+// Riding behind the heads of the two growing trails (their tip is at path
+// parameter 5t / 12), a little above and to the side, looking ahead of them.
+std::vector<ShotKey> city() {
+    std::vector<ShotKey> keys;
+    for (float t = 0.0f; t <= 24.25f; t += 0.5f) {
+        const float head = 5.0f * t / 12.0f;
+        const Vec3 behind = trailPoint(head - 0.45f);
+        const Vec3 ahead = trailPoint(head + 0.25f);
+        const float sway = 14.0f * std::sin(t * 0.35f);
+        keys.push_back({t, behind + Vec3(sway, 8.0f, -26.0f), ahead});
+    }
+    return keys;
+}
+
+// A slow arc through the cloud field around the growing flower, the sun at
+// (-300, -300, -100) behind it at first.
+std::vector<ShotKey> clouds() {
+    std::vector<ShotKey> keys;
+    for (int i = 0; i <= 8; ++i) {
+        const float t = 32.77f * i / 8;
+        const float angle = 25.0f + 150.0f * i / 8;
+        const float radius = 330.0f - 140.0f * i / 8;
+        keys.push_back(
+            {t, onCircle({0, 0, 0}, radius, angle, -50.0f - 8.0f * i), {0, 0, -70.0f - 6.0f * i}});
+    }
+    return keys;
+}
+
+// Closing in over the endless sea on the flower, the sun far beyond it.
+std::vector<ShotKey> secondSea() {
+    std::vector<ShotKey> keys;
+    for (int i = 0; i <= 6; ++i) {
+        const float t = 24.0f * i / 6;
+        keys.push_back({t,
+                        onCircle({0, 0, 0}, 300.0f - 25.0f * i, 50.0f - 5.0f * i, -14.0f - i),
+                        {0, 0, -45.0f}});
+    }
+    return keys;
+}
+
+// Down the tunnel of rings along -y, just behind the name whose letters pop:
+// name letters stand near y = 65 - 104 t while they pop.
+std::vector<ShotKey> greetings() {
+    std::vector<ShotKey> keys;
+    for (int i = 0; i <= 12; ++i) {
+        const float t = 2.0f * i;
+        const float y = 65.0f - 104.0f * std::min(t, 22.5f);
+        keys.push_back(
+            {t,
+             {28.0f * std::cos(t * 0.4f), y + 190.0f, -18.0f + 12.0f * std::sin(t * 0.3f)},
+             {0, y - 60.0f, 0}});
+    }
+    return keys;
+}
+
+// Around the turning planet, rising to see the snow that falls from above it.
+std::vector<ShotKey> planet() {
+    std::vector<ShotKey> keys;
+    for (int i = 0; i <= 6; ++i) {
+        const float t = 24.0f * i / 6;
+        keys.push_back(
+            {t,
+             onCircle({0, 0, 0}, 300.0f - 15.0f * i, 200.0f + 10.0f * i, -70.0f - 12.0f * i),
+             {0, 0, -10.0f - 12.0f * i}});
+    }
+    return keys;
+}
+
+// Circling the tumbling tori at the grid's centre, inside the city tunnel.
+std::vector<ShotKey> metaballs() {
+    std::vector<ShotKey> keys;
+    const Vec3 centre(22, 22, 22);
+    for (int i = 0; i <= 12; ++i) {
+        const float t = 24.0f * i / 12;
+        const float radius = 48.0f - 10.0f * std::sin(t * 0.25f);
+        keys.push_back({t,
+                        onCircle(centre, radius, 200.0f + 15.0f * t,
+                                 22.0f - 18.0f + 8.0f * std::sin(t * 0.4f)),
+                        centre});
+    }
+    return keys;
+}
+
+// Back over the sea, pulling away and up as the picture fades.
+std::vector<ShotKey> closingSea() {
+    return {{0.0f, {124, 132, -22}, {24, 28, -1}},
+            {6.0f, {150, 160, -32}, {30, 34, -4}},
+            {12.0f, {182, 190, -46}, {44, 46, -10}}};
+}
+
+} // namespace CameraShots
+
+ShotKey interpolateShot(const std::vector<ShotKey>& keys, float time) {
+    if (keys.empty())
+        return {time, {}, {}};
+    if (time <= keys.front().time)
+        return {time, keys.front().eye, keys.front().target};
+    if (time >= keys.back().time)
+        return {time, keys.back().eye, keys.back().target};
+    size_t i = 0;
+    while (keys[i + 1].time < time)
+        ++i;
+    const ShotKey& a = keys[i];
+    const ShotKey& b = keys[i + 1];
+    const float span = b.time - a.time;
+    const float u = (time - a.time) / span;
+    // Tangents in units per second, scaled to this span; the ends stand still.
+    auto tangent = [&](size_t k, Vec3 ShotKey::*field) {
+        if (k == 0 || k + 1 >= keys.size())
+            return Vec3();
+        return (keys[k + 1].*field - keys[k - 1].*field) *
+               (1.0f / (keys[k + 1].time - keys[k - 1].time));
+    };
+    const float h00 = 2 * u * u * u - 3 * u * u + 1, h10 = u * u * u - 2 * u * u + u;
+    const float h01 = -2 * u * u * u + 3 * u * u, h11 = u * u * u - u * u;
+    auto curve = [&](Vec3 ShotKey::*field) {
+        return a.*field * h00 + tangent(i, field) * (h10 * span) + b.*field * h01 +
+               tangent(i + 1, field) * (h11 * span);
+    };
+    return {time, curve(&ShotKey::eye), curve(&ShotKey::target)};
+}
