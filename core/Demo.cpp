@@ -97,7 +97,13 @@ void Demo::renderFrame(float now, float delta) {
             effect->duration = entry.duration;
             effect->localTime = *effect->timeSource - entry.start;
             effect->fraction = effect->localTime / entry.duration;
-            effect->render();
+            if (effectObserver != nullptr) {
+                effectObserver->beforeEffect(*effect);
+                effect->render();
+                effectObserver->afterEffect(*effect);
+            } else {
+                effect->render();
+            }
         }
     }
 }

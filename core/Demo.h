@@ -18,6 +18,16 @@ class EbrMesh;
 class Texture;
 class CgProgramPair;
 
+// Told around every effect the timeline renders (the capture tool's timings).
+class EffectObserver {
+public:
+    virtual void beforeEffect(const Effect& effect) = 0;
+    virtual void afterEffect(const Effect& effect) = 0;
+
+protected:
+    ~EffectObserver() = default;
+};
+
 // The demo: window, load list, timeline, clock, music settings, the 64 camera
 // controllers and the resource caches. A production derives from it, sets its
 // constants in its constructor and lays out its effects in buildTimeline().
@@ -88,6 +98,7 @@ public:
     std::map<std::string, void*> fileCache;
     FullscreenPass* copyProgram = nullptr;
     std::map<std::string, void*> gpuCache;
+    EffectObserver* effectObserver = nullptr;
 
 private:
     std::unique_ptr<GlWindow> ownedWindow;

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+class Demo;
+
+// Offline rendering of a demo through its own frame code on a virtual clock:
+// single frames, numbered frame sequences, a video with the soundtrack, and
+// per-effect timings.
+struct CaptureOptions {
+    std::vector<double> at;       // single frames: OUT/at-SECONDS.png
+    double from = -1.0, to = -1.0; // a range: OUT/frame-NNNNNN.png, or a video
+    double fps = 30.0;
+    std::string outFolder = "capture";
+    std::string videoFile; // encode the range with ffmpeg instead of writing PNGs
+    int samples = 0;
+    bool bench = false;
+    bool progress = true;
+};
+
+// Reads the command line; on a mistake returns false with a message in error.
+bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::string& error);
+extern const char* const captureUsage;
+
+// Opens the demo's window (not fullscreen), loads it with the loading lines,
+// puts the music into its virtual mode and renders what the options ask for.
+// Returns the process exit code.
+int runCapture(Demo& demo, const CaptureOptions& options);
+
+// The name of a single frame's file: at-10.000.png.
+std::string atFileName(double seconds);
+// The name of frame n of a range: frame-000042.png.
+std::string rangeFileName(int frame);
