@@ -10,3 +10,5 @@ void writeTypography(OutputFolder& folder);
 void writeShaderFiles(OutputFolder& folder);
 void writeSoundtrack(OutputFolder& folder);
 void writeCameraBank(OutputFolder& folder);
+void writeGreetingsPictures(OutputFolder& folder);
+void writeSprites(OutputFolder& folder);

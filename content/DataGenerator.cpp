@@ -14,7 +14,8 @@ struct Group {
 const Group kGroups[] = {
     {"sea and sky", writeSeaAndSky},  {"lens flare", writeLensFlare},
     {"typography", writeTypography},  {"shader files", writeShaderFiles},
-    {"camera bank", writeCameraBank}, {"soundtrack", writeSoundtrack},
+    {"camera bank", writeCameraBank}, {"greetings", writeGreetingsPictures},
+    {"sprites", writeSprites},        {"soundtrack", writeSoundtrack},
 };
 
 } // namespace

@@ -165,3 +165,43 @@ TEST(DataFolder, TypographyIsStoredUpsideDownWithTransparentSurroundings) {
 }
 
 } // namespace
+
+namespace {
+
+// The greetings alpha-test the halo at one half: an alpha near the threshold
+// would give a ragged edge.
+TEST(DataFolder, HaloAlphaIsClearlyOnOrOff) {
+    const GeneratedFolder& run = generatedFolder();
+    ASSERT_EQ(run.exitStatus, 0);
+    Decoded halo = decode(run.path + "/data/jall.png");
+    ASSERT_TRUE(halo.pixels);
+    int inside = 0, ragged = 0;
+    for (int y = 0; y < halo.height; ++y)
+        for (int x = 0; x < halo.width; ++x) {
+            const int a = halo.at(x, y, 3);
+            inside += a > 128;
+            ragged += a > 64 && a < 192;
+        }
+    EXPECT_GT(inside, halo.width * halo.height / 3);
+    EXPECT_EQ(ragged, 0);
+}
+
+// Every letter of the alphabet is there and shows its letter in the middle.
+TEST(DataFolder, EveryLetterGlowsOnBlack) {
+    const GeneratedFolder& run = generatedFolder();
+    ASSERT_EQ(run.exitStatus, 0);
+    for (char letter = 'A'; letter <= 'Z'; ++letter) {
+        SCOPED_TRACE(letter);
+        Decoded image = decode(run.path + "/data/letters/" + letter + ".jpg");
+        ASSERT_TRUE(image.pixels);
+        EXPECT_EQ(image.components, 3);
+        EXPECT_LE(image.at(0, 0, 2), 4);
+        int lit = 0;
+        for (int y = image.height / 4; y < 3 * image.height / 4; ++y)
+            for (int x = image.width / 4; x < 3 * image.width / 4; ++x)
+                lit += image.at(x, y, 0) > 200;
+        EXPECT_GT(lit, 300);
+    }
+}
+
+} // namespace

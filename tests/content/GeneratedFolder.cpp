@@ -44,6 +44,16 @@ const std::vector<ExpectedFile>& expectedFiles() {
         {"Lumora/LumoraShaders.cg", FileKind::Text},
         {"data/music.mp3", FileKind::Binary},
         {"data/tracks/1.crg", FileKind::Binary},
+        {"data/letters/A.jpg", FileKind::ColourJpeg},
+        {"data/letters/M.jpg", FileKind::ColourJpeg},
+        {"data/letters/Z.jpg", FileKind::ColourJpeg},
+        {"data/jall.png", FileKind::AlphaPng},
+        {"data/ring.jpg", FileKind::ColourJpeg},
+        {"data/ringenv.jpg", FileKind::ColourJpeg},
+        {"data/mooooo.jpg", FileKind::ColourJpeg},
+        {"data/cloud.png", FileKind::AlphaPng},
+        {"data/snow.png", FileKind::AlphaPng},
+        {"data/city/man.png", FileKind::AlphaPng},
     };
     return files;
 }
