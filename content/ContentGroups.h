@@ -12,3 +12,5 @@ void writeSoundtrack(OutputFolder& folder);
 void writeCameraBank(OutputFolder& folder);
 void writeGreetingsPictures(OutputFolder& folder);
 void writeSprites(OutputFolder& folder);
+void writeFlowerPictures(OutputFolder& folder);
+void writeMetaballPictures(OutputFolder& folder);

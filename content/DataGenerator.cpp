@@ -12,10 +12,16 @@ struct Group {
 
 // The opening scene's files come first.
 const Group kGroups[] = {
-    {"sea and sky", writeSeaAndSky},  {"lens flare", writeLensFlare},
-    {"typography", writeTypography},  {"shader files", writeShaderFiles},
-    {"camera bank", writeCameraBank}, {"greetings", writeGreetingsPictures},
-    {"sprites", writeSprites},        {"soundtrack", writeSoundtrack},
+    {"sea and sky", writeSeaAndSky},
+    {"lens flare", writeLensFlare},
+    {"typography", writeTypography},
+    {"shader files", writeShaderFiles},
+    {"camera bank", writeCameraBank},
+    {"greetings", writeGreetingsPictures},
+    {"sprites", writeSprites},
+    {"flower", writeFlowerPictures},
+    {"metaballs", writeMetaballPictures},
+    {"soundtrack", writeSoundtrack},
 };
 
 } // namespace

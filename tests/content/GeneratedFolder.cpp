@@ -54,6 +54,11 @@ const std::vector<ExpectedFile>& expectedFiles() {
         {"data/cloud.png", FileKind::AlphaPng},
         {"data/snow.png", FileKind::AlphaPng},
         {"data/city/man.png", FileKind::AlphaPng},
+        {"data/leaf.jpg", FileKind::ColourJpeg},
+        {"data/flowerhead.png", FileKind::AlphaPng},
+        {"data/cylcity.jpg", FileKind::ColourJpeg},
+        {"data/bumpmap.jpg", FileKind::ColourJpeg},
+        {"data/metal.jpg", FileKind::ColourJpeg},
     };
     return files;
 }
