@@ -14,3 +14,8 @@ void writeGreetingsPictures(OutputFolder& folder);
 void writeSprites(OutputFolder& folder);
 void writeFlowerPictures(OutputFolder& folder);
 void writeMetaballPictures(OutputFolder& folder);
+void writeGreetingsMeshes(OutputFolder& folder);
+void writeFlowerMeshes(OutputFolder& folder);
+void writeMetaballMeshes(OutputFolder& folder);
+void writePlanet(OutputFolder& folder);
+void writeCity(OutputFolder& folder);

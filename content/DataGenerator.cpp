@@ -17,10 +17,15 @@ const Group kGroups[] = {
     {"typography", writeTypography},
     {"shader files", writeShaderFiles},
     {"camera bank", writeCameraBank},
-    {"greetings", writeGreetingsPictures},
+    {"city", writeCity},
     {"sprites", writeSprites},
-    {"flower", writeFlowerPictures},
-    {"metaballs", writeMetaballPictures},
+    {"flower pictures", writeFlowerPictures},
+    {"flower meshes", writeFlowerMeshes},
+    {"greetings pictures", writeGreetingsPictures},
+    {"greetings ring", writeGreetingsMeshes},
+    {"planet", writePlanet},
+    {"metaball pictures", writeMetaballPictures},
+    {"metaball city", writeMetaballMeshes},
     {"soundtrack", writeSoundtrack},
 };
 

@@ -59,6 +59,17 @@ const std::vector<ExpectedFile>& expectedFiles() {
         {"data/cylcity.jpg", FileKind::ColourJpeg},
         {"data/bumpmap.jpg", FileKind::ColourJpeg},
         {"data/metal.jpg", FileKind::ColourJpeg},
+        {"data/ring.nmd", FileKind::Binary},
+        {"data/leaf.ebr", FileKind::Binary},
+        {"data/flowerhead.ebr", FileKind::Binary},
+        {"data/cylcity.nmd", FileKind::Binary},
+        {"data/planet.nmd", FileKind::Binary},
+        {"data/watersphere.nmd", FileKind::Binary},
+        {"data/citymaps/city.nmd", FileKind::Binary},
+        {"data/planetsurface.jpg", FileKind::ColourJpeg},
+        {"data/moon.jpg", FileKind::ColourJpeg},
+        {"data/citymaps/facade.jpg", FileKind::ColourJpeg},
+        {"data/citymaps/ground.jpg", FileKind::ColourJpeg},
     };
     return files;
 }
