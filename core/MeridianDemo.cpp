@@ -1,14 +1,23 @@
 #include "core/MeridianDemo.h"
 
-MeridianDemo::MeridianDemo() {
+#include "camera/Camrig.h"
+#include "camera/TrackBank.h"
+
+MeridianDemo::MeridianDemo(bool cameraEditor_) : cameraEditor(cameraEditor_) {
     length = 189.9f;
     wrapLength = 189.9f;
     volume = 1.0f;
     musicFile = "data/music.mp3";
     width = 800;
     height = 600;
-    fullscreen = 1;
+    fullscreen = cameraEditor ? 0 : 1;
     clockStart = 0.0f;
 }
 
-void MeridianDemo::buildTimeline() {}
+void MeridianDemo::buildTimeline() {
+    // The camera comes last: it writes the controllers after every scene of the
+    // frame has rendered, so the scenes see the camera of the previous frame.
+    Camrig* camrig = new Camrig(this, !cameraEditor);
+    readTrackBank("data/tracks/1.crg", camrig->tracks);
+    addEntry(0.0f, 1000.0f, camrig);
+}
