@@ -1,17 +1,11 @@
+#include "camera/TrackBank.h"
 #include "content/CameraShots.h"
 #include "content/ContentGroups.h"
 #include "content/OutputFolder.h"
 
-#include <cstdint>
-#include <cstring>
 #include <vector>
 
 namespace {
-
-struct BankKey {
-    Vec3 value;
-    float time;
-};
 
 // Scenes in timeline order with the slot in which their camera is seen. The
 // closing sea takes over at 178 s although the metaballs' slot runs to 178.55:
@@ -34,34 +28,19 @@ const SceneShots kScenes[] = {
 constexpr float kKeyStep = 0.25f;
 constexpr float kCutGap = 0.001f;
 
-void appendLe32(std::vector<unsigned char>& out, const void* value) {
-    unsigned char bytes[4];
-    std::memcpy(bytes, value, 4);
-    out.insert(out.end(), bytes, bytes + 4);
-}
-
-std::vector<unsigned char> encodeBank(const std::vector<BankKey>* tracks, int trackCount) {
-    std::vector<unsigned char> out;
-    for (int t = 0; t < 64; ++t) {
-        const int32_t count = t < trackCount ? static_cast<int32_t>(tracks[t].size()) : 0;
-        appendLe32(out, &count);
-        for (int k = 0; k < count; ++k) {
-            const BankKey& key = tracks[t][k];
-            const int32_t linear = 1;
-            appendLe32(out, &key.value.x);
-            appendLe32(out, &key.value.y);
-            appendLe32(out, &key.value.z);
-            appendLe32(out, &key.time);
-            appendLe32(out, &linear);
-        }
-    }
-    return out;
-}
-
 } // namespace
 
 void writeCameraBank(OutputFolder& folder) {
-    std::vector<BankKey> tracks[3];
+    // Keys are made in time order, so they are appended rather than added one
+    // sorting pass at a time.
+    CameraTrack tracks[trackBankSize];
+    auto key = [&](int track, const Vec3& value, float time) {
+        CameraKey k;
+        k.setPosition(value);
+        k.time = time;
+        k.mode = 1;
+        tracks[track].append(k);
+    };
     for (const SceneShots& scene : kScenes) {
         const std::vector<ShotKey> shots = scene.shots();
         const float length = scene.end - scene.start;
@@ -69,13 +48,13 @@ void writeCameraBank(OutputFolder& folder) {
             const bool last = local >= length - kCutGap;
             const float at = last ? length - kCutGap : local;
             const ShotKey pose = interpolateShot(shots, at);
-            tracks[0].push_back({pose.eye, scene.start + at});
-            tracks[1].push_back({pose.target, scene.start + at});
+            key(0, pose.eye, scene.start + at);
+            key(1, pose.target, scene.start + at);
             if (local == 0.0f || last)
-                tracks[2].push_back({Vec3(0, 0, -1), scene.start + at});
+                key(2, Vec3(0, 0, -1), scene.start + at);
             if (last)
                 break;
         }
     }
-    folder.write("data/tracks/1.crg", encodeBank(tracks, 3));
+    folder.write("data/tracks/1.crg", encodeTrackBank(tracks));
 }

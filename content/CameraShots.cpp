@@ -1,5 +1,7 @@
 #include "content/CameraShots.h"
 
+#include "content/TrailPath.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -10,25 +12,6 @@ constexpr float kDegrees = 3.14159265f / 180.0f;
 Vec3 onCircle(const Vec3& centre, float radius, float degrees, float z) {
     return {centre.x + radius * std::cos(degrees * kDegrees),
             centre.y + radius * std::sin(degrees * kDegrees), z};
-}
-
-// The city's trail path (the keys the city effect lays its trails along) and the
-// effect's four-point cubic through it, so the camera can ride with the trails.
-const Vec3 kTrailPath[11] = {{-35, 71, -18},    {-35, 11, -18},    {-34, -72, -21},
-                             {5, -146, -19},    {-36, -204, -19},  {-114, -128, -16},
-                             {-120, -211, -12}, {-176, -223, -10}, {-172, -218, -53},
-                             {-270, -131, -40}, {-270, -131, -200}};
-
-Vec3 trailPoint(float u) {
-    u = std::clamp(u, 0.0f, 10.0f);
-    const int i = std::min(static_cast<int>(u), 10);
-    const float f = u - i;
-    auto key = [](int k) { return kTrailPath[std::clamp(k, 0, 10)]; };
-    const Vec3 p0 = key(i - 1), p1 = key(i), p2 = key(i + 1), p3 = key(i + 2);
-    const Vec3 a0 = p3 - p2 - p0 + p1;
-    const Vec3 a1 = p0 - p1 - a0;
-    const Vec3 a2 = p2 - p0;
-    return ((a0 * f + a1) * f + a2) * f + p1;
 }
 
 } // namespace
@@ -50,8 +33,8 @@ std::vector<ShotKey> city() {
     std::vector<ShotKey> keys;
     for (float t = 0.0f; t <= 24.25f; t += 0.5f) {
         const float head = 5.0f * t / 12.0f;
-        const Vec3 behind = trailPoint(head - 0.45f);
-        const Vec3 ahead = trailPoint(head + 0.25f);
+        const Vec3 behind = cityTrailPoint(head - 0.45f);
+        const Vec3 ahead = cityTrailPoint(head + 0.25f);
         const float sway = 14.0f * std::sin(t * 0.35f);
         keys.push_back({t, behind + Vec3(sway, 8.0f, -26.0f), ahead});
     }

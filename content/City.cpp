@@ -2,6 +2,7 @@
 
 #include "content/ContentRandom.h"
 #include "content/Noise.h"
+#include "content/TrailPath.h"
 
 #include <algorithm>
 #include <cmath>
@@ -18,26 +19,13 @@ constexpr float kStreetX0 = -35.0f, kStreetPitchX = 110.0f;
 constexpr float kStreetY0 = -64.0f, kStreetPitchY = 94.5f;
 constexpr float kStreetHalfWidth = 9.0f;
 
-// Where the figures stand (z -7.67) and the keys of the trails' path.
+// Where the figures stand (z -7.67).
 const float kFigures[19][2] = {
     {-57.02f, 25.43f},    {-15.23f, -47.65f},   {-74.87f, -63.87f},   {-115.25f, -64.67f},
     {-137.87f, -63.59f},  {-280.99f, -57.59f},  {-309.29f, -44.17f},  {-207.76f, -4.72f},
     {-155.7f, -233.94f},  {-167.67f, -177.45f}, {-128.02f, -201.1f},  {-198.02f, -163.52f},
     {-264.43f, -150.78f}, {-329.51f, -151.82f}, {-335.57f, -100.12f}, {-435.59f, -180.37f},
     {-81.09f, -302.55f},  {60.54f, -185.38f},   {-141.69f, -281.47f}};
-const Vec3 kPath[11] = {{-35, 71, -18},    {-35, 11, -18},    {-34, -72, -21},   {5, -146, -19},
-                        {-36, -204, -19},  {-114, -128, -16}, {-120, -211, -12}, {-176, -223, -10},
-                        {-172, -218, -53}, {-270, -131, -40}, {-270, -131, -200}};
-
-Vec3 pathPoint(float u) {
-    const int i = std::clamp(static_cast<int>(u), 0, 10);
-    const float f = u - i;
-    auto key = [](int k) { return kPath[std::clamp(k, 0, 10)]; };
-    const Vec3 p0 = key(i - 1), p1 = key(i), p2 = key(i + 1), p3 = key(i + 2);
-    const Vec3 a0 = p3 - p2 - p0 + p1, a1 = p0 - p1 - a0, a2 = p2 - p0;
-    return ((a0 * f + a1) * f + a2) * f + p1;
-}
-
 float wrap(float value, float low, float period) {
     return value - std::floor((value - low) / period) * period;
 }
@@ -53,7 +41,7 @@ std::vector<Keepout> keepouts() {
     for (const auto& f : kFigures)
         list.push_back({wrap(f[0], kTileX, kTileWidth), wrap(f[1], kTileY, kTileDepth), 10, 0});
     for (float u = 0; u <= 10.0f; u += 0.05f) {
-        const Vec3 p = pathPoint(u);
+        const Vec3 p = cityTrailPoint(u);
         // The trails wander 5 around the path; keep buildings well under them.
         list.push_back({wrap(p.x, kTileX, kTileWidth), wrap(p.y, kTileY, kTileDepth), 14,
                         std::max(0.0f, -p.z - 12.0f)});

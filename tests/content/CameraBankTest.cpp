@@ -1,63 +1,43 @@
 #include "GeneratedFolder.h"
 
+#include "camera/TrackBank.h"
 #include "content/CameraShots.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdint>
-#include <cstring>
 
 namespace {
-
-struct Key {
-    float x, y, z, time;
-    int32_t mode;
-};
-
-// The bank as written: 64 records of a count and that many 20-byte keys.
-bool parseBank(const std::vector<unsigned char>& bytes, std::vector<Key> (&tracks)[64]) {
-    size_t at = 0;
-    for (auto& track : tracks) {
-        int32_t count = 0;
-        if (at + 4 > bytes.size())
-            return false;
-        std::memcpy(&count, &bytes[at], 4);
-        at += 4;
-        if (count < 0 || at + 20 * static_cast<size_t>(count) > bytes.size())
-            return false;
-        track.resize(count);
-        for (Key& key : track) {
-            std::memcpy(&key, &bytes[at], 20);
-            at += 20;
-        }
-    }
-    return at == bytes.size();
-}
 
 TEST(CameraBank, DrivesPositionTargetAndUpAcrossTheWholeDemo) {
     const GeneratedFolder& run = generatedFolder();
     ASSERT_EQ(run.exitStatus, 0) << run.output;
-    std::vector<Key> tracks[64];
-    ASSERT_TRUE(parseBank(readFileBytes(run.path + "/data/tracks/1.crg"), tracks));
+    const std::vector<unsigned char> bytes = readFileBytes(run.path + "/data/tracks/1.crg");
+    CameraTrack tracks[trackBankSize];
+    const TrackBankRead read = parseTrackBank(bytes.data(), bytes.size(), tracks);
+    ASSERT_EQ(read.tracksRead, trackBankSize) << read.problem;
+    EXPECT_EQ(read.bytesUsed, bytes.size());
 
     for (int t = 0; t < 3; ++t) {
         SCOPED_TRACE(t);
-        ASSERT_GE(tracks[t].size(), 2u);
-        EXPECT_FLOAT_EQ(tracks[t].front().time, 0.0f);
-        EXPECT_GE(tracks[t].back().time, 189.8f);
-        for (size_t k = 1; k < tracks[t].size(); ++k)
-            EXPECT_LT(tracks[t][k - 1].time, tracks[t][k].time) << "keys out of order at " << k;
+        ASSERT_GE(tracks[t].count, 2);
+        EXPECT_FLOAT_EQ(tracks[t].key(0).time, 0.0f);
+        EXPECT_GE(tracks[t].key(tracks[t].count - 1).time, 189.8f);
+        for (int k = 1; k < tracks[t].count; ++k)
+            EXPECT_LT(tracks[t].key(k - 1).time, tracks[t].key(k).time)
+                << "keys out of order at " << k;
     }
     for (int t = 3; t < 64; ++t)
-        EXPECT_TRUE(tracks[t].empty());
-    for (const Key& up : tracks[2])
+        EXPECT_EQ(tracks[t].count, 0);
+    for (int k = 0; k < tracks[2].count; ++k) {
+        const CameraKey& up = tracks[2].key(k);
         EXPECT_TRUE(up.x == 0 && up.y == 0 && up.z == -1);
+    }
 
-    ASSERT_EQ(tracks[0].size(), tracks[1].size());
-    for (size_t k = 0; k < tracks[0].size(); ++k) {
-        const Key& eye = tracks[0][k];
-        const Key& target = tracks[1][k];
+    ASSERT_EQ(tracks[0].count, tracks[1].count);
+    for (int k = 0; k < tracks[0].count; ++k) {
+        const CameraKey& eye = tracks[0].key(k);
+        const CameraKey& target = tracks[1].key(k);
         const float dx = target.x - eye.x, dy = target.y - eye.y, dz = target.z - eye.z;
         const float distance = std::sqrt(dx * dx + dy * dy + dz * dz);
         // A view along the up vector has no defined look-at.
