@@ -42,9 +42,11 @@ std::vector<Keepout> keepouts() {
         list.push_back({wrap(f[0], kTileX, kTileWidth), wrap(f[1], kTileY, kTileDepth), 10, 0});
     for (float u = 0; u <= 10.0f; u += 0.05f) {
         const Vec3 p = cityTrailPoint(u);
-        // The trails wander 5 around the path; keep buildings well under them.
-        list.push_back({wrap(p.x, kTileX, kTileWidth), wrap(p.y, kTileY, kTileDepth), 14,
-                        std::max(0.0f, -p.z - 12.0f)});
+        // The trails wander 5 around the path: nothing but low roofs under them,
+        // and no towers near them where the camera flies alongside.
+        const float x = wrap(p.x, kTileX, kTileWidth), y = wrap(p.y, kTileY, kTileDepth);
+        list.push_back({x, y, 11, std::max(0.0f, -p.z - 9.0f)});
+        list.push_back({x, y, 36, 30});
     }
     return list;
 }
@@ -157,7 +159,7 @@ Layout build() {
                     if (random.unit() < 0.12f)
                         height *= 2.2f; // a tower
                     const float allowed = allowedHeight(x0, y0, x1, y1, list);
-                    if (allowed < 8.0f) {
+                    if (allowed < 6.0f) {
                         squares.push_back({{x0 - 2, y0 - 2, 0}, {x1 + 2, y1 + 2, 0}});
                         continue;
                     }
