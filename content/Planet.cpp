@@ -12,7 +12,7 @@ float elevation(float u, float y) {
     // Noise periodic around the globe; squeezed towards the poles so the
     // continents do not stretch there.
     const float e = periodicFbm(u * 6, y * 3, 6, 6, 0.5f, 2718u);
-    return (e - 0.08f) * 18.0f;
+    return (e + 0.03f) * 18.0f;
 }
 
 namespace {
