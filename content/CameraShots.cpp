@@ -23,8 +23,8 @@ namespace CameraShots {
 std::vector<ShotKey> openingSea() {
     return {{0.0f, {192, 188, -14}, {92, 86, -7}},
             {8.0f, {178, 168, -19}, {62, 58, -5}},
-            {16.0f, {158, 152, -25}, {42, 44, -4}},
-            {25.55f, {136, 130, -31}, {22, 24, -2}}};
+            {16.0f, {166, 158, -25}, {46, 46, -4}},
+            {25.55f, {152, 146, -30}, {30, 30, -3}}};
 }
 
 // Riding behind the heads of the two growing trails (their tip is at path
