@@ -95,16 +95,18 @@ std::vector<ShotKey> planet() {
     return keys;
 }
 
-// Circling the tumbling tori at the grid's centre, inside the city tunnel.
+// Around the tumbling tori at the grid's centre, swinging mostly along the
+// tunnel's axis (x): the city pieces spin past at 45 to 130 from that axis, so
+// the camera keeps well inside them.
 std::vector<ShotKey> metaballs() {
     std::vector<ShotKey> keys;
     const Vec3 centre(22, 22, 22);
     for (int i = 0; i <= 12; ++i) {
         const float t = 24.0f * i / 12;
-        const float radius = 48.0f - 10.0f * std::sin(t * 0.25f);
+        const float angle = (180.0f + 8.5f * t) * 3.14159265f / 180.0f;
         keys.push_back({t,
-                        onCircle(centre, radius, 200.0f + 15.0f * t,
-                                 22.0f - 18.0f + 8.0f * std::sin(t * 0.4f)),
+                        {centre.x + 34.0f * std::cos(angle), centre.y + 10.0f * std::sin(angle),
+                         14.0f + 6.0f * std::sin(t * 0.4f)},
                         centre});
     }
     return keys;
