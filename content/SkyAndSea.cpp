@@ -119,5 +119,6 @@ void writeSeaAndSky(OutputFolder& folder) {
     dusk.seed = 23u;
     paintSky(dusk, 1024, 512).writeJpeg(folder, "data/flare/bgenv2.jpg");
 
-    paintWaterBump(512).writeJpeg(folder, "data/waterbump.jpg", 95);
+    // Full quality: the normal map is made from byte differences of neighbours.
+    paintWaterBump(512).writeJpeg(folder, "data/waterbump.jpg", 100);
 }
