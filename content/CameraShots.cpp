@@ -41,28 +41,31 @@ std::vector<ShotKey> city() {
     return keys;
 }
 
-// A slow arc through the cloud field around the growing flower, the sun at
-// (-300, -300, -100) behind it at first.
+// A slow arc through the cloud field (x, y within 400 of the centre), pulling
+// back and looking up as the flower's stem climbs from the origin towards -z
+// (it is drawn ten times its size, a few thousand units tall when grown).
 std::vector<ShotKey> clouds() {
     std::vector<ShotKey> keys;
     for (int i = 0; i <= 8; ++i) {
-        const float t = 32.77f * i / 8;
-        const float angle = 25.0f + 150.0f * i / 8;
-        const float radius = 330.0f - 140.0f * i / 8;
+        const float f = i / 8.0f;
         keys.push_back(
-            {t, onCircle({0, 0, 0}, radius, angle, -50.0f - 8.0f * i), {0, 0, -70.0f - 6.0f * i}});
+            {32.77f * f,
+             onCircle({0, 0, 0}, 350.0f + 650.0f * f, 25.0f + 140.0f * f, -60.0f - 600.0f * f),
+             {0, 0, -120.0f - 1300.0f * f}});
     }
     return keys;
 }
 
-// Closing in over the endless sea on the flower, the sun far beyond it.
+// Beside the flower over the endless sea: the second sea draws it three times
+// its size and turned so that its stem runs along +y from the origin.
 std::vector<ShotKey> secondSea() {
     std::vector<ShotKey> keys;
     for (int i = 0; i <= 6; ++i) {
-        const float t = 24.0f * i / 6;
-        keys.push_back({t,
-                        onCircle({0, 0, 0}, 300.0f - 25.0f * i, 50.0f - 5.0f * i, -14.0f - i),
-                        {0, 0, -45.0f}});
+        const float f = i / 6.0f;
+        keys.push_back(
+            {24.0f * f,
+             onCircle({0, 350, 0}, 650.0f - 150.0f * f, 25.0f - 45.0f * f, -30.0f - 40.0f * f),
+             {0, 350.0f + 100.0f * f, -50.0f}});
     }
     return keys;
 }
