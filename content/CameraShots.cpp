@@ -57,14 +57,16 @@ std::vector<ShotKey> clouds() {
 }
 
 // Beside the flower over the endless sea: the second sea draws it three times
-// its size and turned so that its stem runs along +y from the origin.
+// its size and turned so that its stem runs along +y from the origin. The sea
+// grid is drawn around the grid point (50, 50) looking the camera's way, so
+// the camera looks towards +x and +y, across the grid's wide side.
 std::vector<ShotKey> secondSea() {
     std::vector<ShotKey> keys;
     for (int i = 0; i <= 6; ++i) {
         const float f = i / 6.0f;
         keys.push_back(
             {24.0f * f,
-             onCircle({0, 350, 0}, 650.0f - 150.0f * f, 25.0f - 45.0f * f, -30.0f - 40.0f * f),
+             onCircle({0, 350, 0}, 650.0f - 150.0f * f, 225.0f - 20.0f * f, -30.0f - 40.0f * f),
              {0, 350.0f + 100.0f * f, -50.0f}});
     }
     return keys;
