@@ -1,6 +1,7 @@
 #include "content/CameraShots.h"
 
 #include "content/TrailPath.h"
+#include "platform/Random.h"
 
 #include <algorithm>
 #include <cmath>
@@ -72,18 +73,73 @@ std::vector<ShotKey> secondSea() {
     return keys;
 }
 
-// Down the tunnel of rings along -y, just behind the name whose letters pop:
-// name letters stand near y = 65 - 104 t while they pop.
+namespace {
+
+// Where the greetings' letters float, as the greetings effect lays them out
+// when it loads: the engine's generator seeded with 23, one random walk per
+// name, lengths 13, 10, 7, 7, 3, 15, 9 and 10, two decoys per letter. Only the
+// lengths matter, not the letters. Positions are in the world frame of that
+// scene (its names stand scaled by 0.13 and turned by 90 degrees about x).
+struct GreetingName {
+    float start, end; // when its first and last letters pop, seconds
+    Vec3 centre;      // of its letters
+};
+
+void walkLetters(int length, int decoys, bool isLetter, const Vec3& base,
+                 std::vector<Vec3>& letters) {
+    const int k = Random::next() % 6;
+    Vec3 d;
+    d.x = Random::signedUnit() * 100.2f;
+    d.y = Random::signedUnit() * 100.2f;
+    d.z = Random::signedUnit() * 100.2f;
+    const float push[6][3] = {{200, 0, 0},  {-200, 0, 0}, {0, 200, 0},
+                              {0, -200, 0}, {0, 0, 200},  {0, 0, -200}};
+    const Vec3 position = base + d + Vec3(push[k][0], push[k][1], push[k][2]);
+    if (isLetter)
+        letters.push_back(position);
+    if (length > 1)
+        walkLetters(length - 1, decoys, true, position, letters);
+    if (decoys > 0) {
+        Random::next(); // the decoy's letter
+        walkLetters(1, decoys - 1, false, position, letters);
+    }
+}
+
+std::vector<GreetingName> greetingNames() {
+    const int lengths[8] = {13, 10, 7, 7, 3, 15, 9, 10};
+    std::vector<GreetingName> names;
+    Random::seed(23);
+    float b = 0;
+    for (int length : lengths) {
+        std::vector<Vec3> letters;
+        walkLetters(length, 2, true, Vec3(), letters);
+        Vec3 sum;
+        for (const Vec3& p : letters) {
+            // (x, y, z + 200 b - 500) x 0.13, then turned: (x, -z, y).
+            sum += Vec3(0.13f * p.x, -0.13f * (p.z + 200 * b - 500), 0.13f * p.y);
+        }
+        names.push_back({b / 4, (b + length) / 4, sum * (1.0f / length)});
+        b += length + 2;
+    }
+    return names;
+}
+
+} // namespace
+
+// Name by name down the tunnel of rings (along -y, radius 71): the camera
+// settles behind each name while its letters pop and sweeps on to the next in
+// the pause between them.
 std::vector<ShotKey> greetings() {
     std::vector<ShotKey> keys;
-    for (int i = 0; i <= 12; ++i) {
-        const float t = 2.0f * i;
-        const float y = 65.0f - 104.0f * std::min(t, 22.5f);
-        keys.push_back(
-            {t,
-             {28.0f * std::cos(t * 0.4f), y + 190.0f, -18.0f + 12.0f * std::sin(t * 0.3f)},
-             {0, y - 60.0f, 0}});
+    const Vec3 behind(38, 165, -36);
+    for (const GreetingName& name : greetingNames()) {
+        const float arrive = std::max(0.0f, name.start - 0.1f);
+        keys.push_back({arrive, name.centre + behind, name.centre});
+        // Drifting a little closer while the name is spelt out.
+        keys.push_back({name.end, name.centre + behind * 0.7f + Vec3(-20, 0, 8), name.centre});
     }
+    const ShotKey last = keys.back();
+    keys.push_back({24.0f, last.eye + Vec3(0, -60, -20), last.target + Vec3(0, -200, 0)});
     return keys;
 }
 
