@@ -106,6 +106,9 @@ CgProgram::CgProgram(const char* source, const char* entry, int profile, const c
     if (!translation.ok) {
         reportCgError(compileErrorString, translation.listing);
     }
+    if (ShaderContext::current() == nullptr) {
+        throw EngineError("a Cg program needs a window with its shader context");
+    }
 
     GLuint shader =
         glCreateShader(profile == ShaderProfile::Vertex ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER);
