@@ -178,6 +178,18 @@ TEST(CgTranslator, Preprocessor) {
               std::string::npos);
     EXPECT_NE(errorOf("#include \"other.cg\"\n", "psMain").find("t.cg(1) : error: #include"),
               std::string::npos);
+    // Pasted tokens form names, even a library function's.
+    CgTranslation pasted = translate("#define CAT(a, b) a##b\n"
+                                     "#define LOOKUP(x) CAT(tex, x)\n"
+                                     "sampler2D tex0;\n"
+                                     "float4 psMain(float2 t : TEXCOORD0) : COLOR {\n"
+                                     "    float CAT(va, lue) = 2;\n"
+                                     "    return LOOKUP(2D)(CAT(tex, 0), t) * value;\n"
+                                     "}\n",
+                                     "psMain", fragment);
+    ASSERT_TRUE(pasted.ok) << pasted.listing;
+    EXPECT_NE(pasted.glsl.find("return (texture2D(tex0, t) * value);"), std::string::npos)
+        << pasted.glsl;
     // A macro that names itself stops expanding instead of looping.
     EXPECT_NE(errorOf("#define loop loop + 1\nfloat4 psMain() : COLOR { return loop; }\n", "psMain")
                   .find("t.cg(2) : error: undeclared identifier 'loop'"),
