@@ -1,5 +1,6 @@
 // The translator alone: small Cg programs with the listing, parameter table or
 // GLSL shape they must give. What they draw is checked in CgRenderTest.
+#include "resources/CgProgram.h"
 #include "resources/ShaderContext.h"
 #include "resources/cg/Translator.h"
 #include "tests/support/GlTest.h"
@@ -276,6 +277,19 @@ TEST(CgTranslator, ReservedWordsAndEntryNamedMain) {
         EXPECT_EQ(t.glsl.find(word), std::string::npos) << word << "\n" << t.glsl;
     }
     EXPECT_NE(t.glsl.find("void main()"), std::string::npos);
+}
+
+TEST(CgDriverLog, BecomesListingLinesNamingTheCgLine) {
+    EXPECT_EQ(driverListing("0:12(5): error: `x' undeclared\n"
+                            "0:14(1): warning: unused\n"
+                            "error: linking failed\n"
+                            "something else\n",
+                            "data/a.cg"),
+              "data/a.cg(12) : error: `x' undeclared\n"
+              "data/a.cg(14) : warning: unused\n"
+              "data/a.cg(0) : error: linking failed\n"
+              "data/a.cg(0) : error: something else\n");
+    EXPECT_EQ(driverListing("", "a.cg"), "");
 }
 
 TEST(CgCompiler, TranslatesAFileOrExitsOneWithTheListing) {
