@@ -172,6 +172,7 @@ private:
 
     std::vector<Node*> unmeasured;
     Function* current = nullptr;
+    bool returned = false;
     std::set<Function*>* reachCalls = nullptr;
     std::set<Variable*>* reachGlobals = nullptr;
 };
@@ -606,7 +607,12 @@ void Parser::function(const Type& returnType, const std::string& name, int line)
     if (!is("{")) {
         unexpected("'{'");
     }
+    returned = false;
     target->body = block();
+    if (!returned && !returnType.isVoid()) {
+        diag.error(line, "function '" + name + "' returns " + cgTypeName(returnType) +
+                             " but has no return statement");
+    }
     current = nullptr;
     reachCalls = nullptr;
     reachGlobals = nullptr;
@@ -707,6 +713,7 @@ Node* Parser::statement() {
         return n;
     }
     if (accept("return")) {
+        returned = true;
         Node* n = make(NodeKind::Return, line);
         if (!accept(";")) {
             Node* e = expression();

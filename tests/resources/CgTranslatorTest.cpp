@@ -256,6 +256,7 @@ TEST(CgTranslator, WhatCannotBeTranslatedIsRejected) {
         {"float4 psMain() : COLOR { float4x4 m; return mul(m, float3(1, 2, 3)); }", "sizes differ"},
         {"float4 psMain() : COLOR { return 99999999999; }", "too large"},
         {"float4 psMain() : COLOR { float4 a; a.xx = 1; return a; }", "repeats a component"},
+        {"float4 psMain(float4 c : COLOR0) : COLOR { c *= 2; }", "has no return statement"},
     };
     for (const Case& c : cases) {
         std::string listing = errorOf(c.source, c.source[6] == 'v' ? "vsMain" : "psMain",
