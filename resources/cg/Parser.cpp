@@ -1777,6 +1777,7 @@ Node* Parser::intrinsic(const std::string& name, std::vector<Node*> args, int li
         {"saturate", {"clamp", 1, Rule::Same, false, nullptr}},
         {"atan2", {"atan", 2, Rule::Same, false, nullptr}},
         {"fmod", {"cgh_fmod", 2, Rule::Same, false, "cgh_fmod"}},
+        {"ldexp", {"cgh_ldexp", 2, Rule::Same, false, "cgh_ldexp"}},
         {"pow", {"pow", 2, Rule::Same, false, nullptr}},
         {"step", {"step", 2, Rule::Same, false, nullptr}},
         {"min", {"min", 2, Rule::Same, false, nullptr}},
@@ -1962,6 +1963,19 @@ Node* Parser::intrinsic(const std::string& name, std::vector<Node*> args, int li
         n->text = "cgh_sincos";
         n->kids = {x, args[1], args[2]};
         n->type = Type{};
+        return n;
+    }
+    if (name == "modf") {
+        wrongArity(2);
+        Node* x = floatShape(args[0], line, name);
+        requireLvalue(args[1], line);
+        if (args[1]->type != x->type) {
+            diag.error(line, "modf's whole part must have the type of its input");
+        }
+        useHelper("cgh_modf");
+        n->text = "cgh_modf";
+        n->kids = {x, args[1]};
+        n->type = x->type;
         return n;
     }
     struct Lookup {
