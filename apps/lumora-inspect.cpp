@@ -1,0 +1,111 @@
+// lumora-inspect [--as nmd|ebr|crg|music] FILE... [--at SECONDS]...
+// Reads each file with the player's own loader and prints what is in it, or
+// FILE: reason for a file the player could not use (exit status 1).
+
+#include "platform/Fatal.h"
+#include "resources/Inspect.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The one place that knows every format: a new format adds its branch here.
+bool describe(const std::string& format, const std::string& path, const std::vector<float>& times,
+              std::string& report, std::string& error) {
+    if (format == "nmd") {
+        return describeNmd(path, times, report, error);
+    }
+    if (format == "ebr") {
+        return describeEbr(path, report, error);
+    }
+    if (format == "crg" || format == "music") {
+        error = format + " files are not supported yet";
+        return false;
+    }
+    error = "unknown format \"" + format + "\" (nmd, ebr, crg or music)";
+    return false;
+}
+
+// The format a file's ending names; empty when it names none.
+std::string formatOf(const std::string& path) {
+    size_t dot = path.find_last_of('.');
+    size_t slash = path.find_last_of('/');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
+        return "";
+    }
+    std::string ending = path.substr(dot + 1);
+    for (char& c : ending) {
+        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    }
+    if (ending == "nmd" || ending == "ebr" || ending == "crg") {
+        return ending;
+    }
+    if (ending == "mp3") {
+        return "music";
+    }
+    return "";
+}
+
+int usage() {
+    fprintf(stderr, "usage: lumora-inspect [--as nmd|ebr|crg|music] FILE... [--at SECONDS]...\n");
+    return 2;
+}
+
+int inspect(int argc, char** argv) {
+    std::string forced;
+    std::vector<std::string> files;
+    std::vector<float> times;
+    for (int i = 1; i < argc; ++i) {
+        if (strcmp(argv[i], "--as") == 0 || strcmp(argv[i], "--at") == 0) {
+            if (i + 1 >= argc) {
+                return usage();
+            }
+            bool isFormat = strcmp(argv[i], "--as") == 0;
+            const char* value = argv[++i];
+            if (isFormat) {
+                forced = value;
+            } else {
+                char* end = nullptr;
+                float t = strtof(value, &end);
+                if (end == value || *end != '\0') {
+                    fprintf(stderr, "lumora-inspect: --at needs seconds, not \"%s\"\n", value);
+                    return 2;
+                }
+                times.push_back(t);
+            }
+        } else if (strncmp(argv[i], "--", 2) == 0 && argv[i][2] != '\0') {
+            return usage();
+        } else {
+            files.push_back(argv[i]);
+        }
+    }
+    if (files.empty()) {
+        return usage();
+    }
+
+    int status = 0;
+    for (const std::string& path : files) {
+        std::string format = forced.empty() ? formatOf(path) : forced;
+        std::string report, error;
+        if (format.empty()) {
+            error = "cannot tell the format from the ending; name it with --as";
+        } else if (describe(format, path, times, report, error)) {
+            fputs(report.c_str(), stdout);
+            continue;
+        }
+        fflush(stdout);
+        fprintf(stderr, "%s: %s\n", path.c_str(), error.c_str());
+        status = 1;
+    }
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    return runGuarded("lumora-inspect", inspect, argc, argv);
+}

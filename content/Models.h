@@ -1,0 +1,21 @@
+#pragma once
+
+#include "content/MeshData.h"
+
+// The production's meshes, in the drawing frame of the effects that show them
+// ("up" is -z).
+namespace Models {
+
+// A machined ring around the z axis (outer radius 13), for the greetings' row.
+MeshData ring();
+// Buildings standing on a cylinder around the x axis, for the metaballs' tunnel.
+MeshData cylinderCity();
+// A curled leaf blade from its stem at the origin along +x, seen from both sides.
+MeshData leaf();
+// A shallow cup of petals facing -z, seen from both sides.
+MeshData flowerHead();
+// A sphere with poles on the z axis, its radius lifted by heightAt(u, v) where
+// land rises; u runs around the z axis, v from pole to pole.
+MeshData sphere(float radius, int columns, int rows, float (*heightAt)(float u, float v));
+
+} // namespace Models

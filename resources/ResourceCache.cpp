@@ -1,0 +1,67 @@
+#include "core/Demo.h"
+
+#include "resources/EbrMesh.h"
+#include "resources/Geometry.h"
+#include "resources/Image.h"
+#include "resources/TextFile.h"
+#include "resources/Texture.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define LUMORA_LEAK_CHECKER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define LUMORA_LEAK_CHECKER 1
+#endif
+#endif
+#ifdef LUMORA_LEAK_CHECKER
+#include <sanitizer/lsan_interface.h>
+#endif
+
+// Every request looks its key up (inserting an empty entry when absent) and loads
+// only when the entry is empty, so an entry a load left empty loads again.
+namespace {
+
+template <typename T, typename Load>
+T* cached(std::map<std::string, void*>& cache, const std::string& key, Load load) {
+    void*& entry = cache[key];
+    if (entry == nullptr) {
+        entry = load();
+#ifdef LUMORA_LEAK_CHECKER
+        // Cached objects live until the process ends, past the Demo and its maps.
+        __lsan_ignore_object(entry);
+#endif
+    }
+    return static_cast<T*>(entry);
+}
+
+} // namespace
+
+Image* Demo::getImage(std::string fileName) {
+    return cached<Image>(fileCache, fileName, [&] { return new Image(fileName); });
+}
+
+TextFile* Demo::getTextFile(std::string fileName) {
+    return cached<TextFile>(fileCache, fileName, [&] { return new TextFile(fileName); });
+}
+
+EbrMesh* Demo::getEbrMesh(std::string fileName) {
+    return cached<EbrMesh>(fileCache, fileName, [&] {
+        return new EbrMesh(fileName, BufferUsage::Client, BufferUsage::Client);
+    });
+}
+
+Texture* Demo::getTexture(std::string fileName) {
+    return cached<Texture>(gpuCache, fileName, [&] {
+        return new Texture(*getImage(fileName), TextureFilter::Mipmapped);
+    });
+}
+
+// The conversion rewrites the cached image, so a later getTexture of the same
+// file that is not cached yet uploads the normal map.
+Texture* Demo::getBumpTexture(std::string fileName) {
+    return cached<Texture>(gpuCache, fileName + ".bump", [&] {
+        Image* image = getImage(fileName);
+        makeNormalMap(*image);
+        return new Texture(*image, TextureFilter::Mipmapped);
+    });
+}

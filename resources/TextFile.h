@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// A whole file followed by one NUL byte (Cg sources are handed on as C strings).
+class TextFile {
+public:
+    // A file that cannot be opened or read ends the program with its name.
+    explicit TextFile(const std::string& fileName);
+
+    const char* text() const { return bytes.data(); }
+    size_t size() const { return bytes.size() - 1; }
+
+private:
+    std::vector<char> bytes;
+};

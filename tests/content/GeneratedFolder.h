@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// One run of lumora-datagen into a temporary folder, shared by every test of
+// this program that reads its output (the run takes seconds).
+struct GeneratedFolder {
+    std::string path;
+    int exitStatus = -1;
+    std::string output;
+};
+const GeneratedFolder& generatedFolder();
+
+std::vector<unsigned char> readFileBytes(const std::string& path);
+
+// Every file the production reads, with the kind each must be.
+enum class FileKind { ColourJpeg, AlphaPng, Text, Binary };
+struct ExpectedFile {
+    const char* path;
+    FileKind kind;
+};
+const std::vector<ExpectedFile>& expectedFiles();

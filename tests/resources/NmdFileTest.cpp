@@ -1,0 +1,275 @@
+#include "resources/NmdFile.h"
+#include "resources/ByteReader.h"
+
+#include "support/GlTest.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::unique_ptr<NmdNode> meshNode(const std::string& name, const std::string& material) {
+    auto node = std::make_unique<NmdNode>();
+    node->type = NmdNodeType::Mesh;
+    node->name = name;
+    node->mesh = std::make_unique<NmdMesh>();
+    NmdMesh& mesh = *node->mesh;
+    mesh.materialName = material;
+    mesh.positions = {0, 0, 0, 1, 0, 0, 0, 1, 0};
+    mesh.hasNormals = true;
+    mesh.normals = {0, 0, 1, 0, 0, 1, 0, 0, 1};
+    mesh.hasExtra1 = true;
+    mesh.extra1 = {1, 2, 3, 4, 5, 6, 7, 8, 9};
+    mesh.hasColours = true;
+    mesh.colours = {1, 0, 0, 1, 0, 1, 0, 1, 0, 0, 1, 1};
+    mesh.hasWords = true;
+    mesh.words = {7, 8, 0xdeadbeef};
+    mesh.hasTexture[0] = true;
+    mesh.texture[0] = {0, -0.25f, 1, 0, 0, -1};
+    mesh.hasTexture[2] = true;
+    mesh.texture[2] = {0.5f, -0.5f, 0.5f, -0.5f, 0.5f, -0.5f};
+    mesh.indices = {0, 1, 2};
+    return node;
+}
+
+// Two materials; a mesh with children of every other type, one key of each kind.
+NmdFile sampleModel() {
+    NmdFile model;
+    auto stone = std::make_unique<NmdMaterial>();
+    stone->name = "stone";
+    stone->maps[NmdMap::Diffuse] = "C:\\maps\\stone.jpg";
+    stone->maps[NmdMap::Bump] = "stone_bump.png";
+    for (int i = 0; i < 15; ++i) {
+        stone->values[i] = 0.1f * static_cast<float>(i);
+    }
+    model.materials.push_back(std::move(stone));
+    auto glass = std::make_unique<NmdMaterial>();
+    glass->name = "glass";
+    model.materials.push_back(std::move(glass));
+
+    auto root = meshNode("rock", "glass");
+    root->position[0] = 5.0f;
+    root->rotation[3] = 0.5f;
+    root->positionKeys.push_back({{1, 2, 3}, 0.0f});
+    root->positionKeys.push_back({{4, 5, 6}, 2.0f});
+    root->rotationKeys.push_back({{0, 0, 0, 1}, 1.0f});
+    root->scaleKeys.push_back({{2, 2, 2}, 3.0f});
+    auto extra2 = std::make_unique<NmdNode>();
+    extra2->type = NmdNodeType::Extra2;
+    extra2->name = "light";
+    extra2->extra.first[1] = 11;
+    extra2->extra.flags[1] = 1;
+    extra2->extra.last = 99;
+    auto extra3 = std::make_unique<NmdNode>();
+    extra3->type = NmdNodeType::Extra3;
+    extra3->name = "camera";
+    extra3->extra.text = "";
+    extra3->extra.first[2] = 33;
+    extra3->children.push_back(meshNode("nested", "nothing"));
+    root->children.push_back(std::move(extra2));
+    root->children.push_back(std::move(extra3));
+    model.nodes.push_back(std::move(root));
+    auto plain = std::make_unique<NmdNode>();
+    plain->type = NmdNodeType::Plain4;
+    plain->name = "group";
+    model.nodes.push_back(std::move(plain));
+    return model;
+}
+
+std::vector<unsigned char> encoded(const NmdFile& model) {
+    std::vector<unsigned char> bytes;
+    std::string error;
+    EXPECT_TRUE(encodeNmd(model, bytes, error)) << error;
+    return bytes;
+}
+
+std::vector<unsigned char> emptyFile() {
+    ByteWriter out;
+    out.raw("NMD100", 6);
+    out.u32(0);
+    out.u32(0);
+    return out.bytes;
+}
+
+} // namespace
+
+TEST(NmdFile, RoundTripKeepsMaterialsTreeKeysAndChannels) {
+    TempDir dir;
+    std::string error;
+    ASSERT_TRUE(writeNmdFile(dir.file("scene.nmd"), sampleModel(), error)) << error;
+    NmdFile file;
+    ASSERT_TRUE(file.readFile(dir.file("scene.nmd"))) << file.error;
+    EXPECT_EQ(file.error, "");
+
+    ASSERT_EQ(file.materials.size(), 2u);
+    EXPECT_EQ(file.materials[0]->maps[NmdMap::Diffuse], "C:\\maps\\stone.jpg");
+    EXPECT_EQ(file.materials[0]->maps[NmdMap::Bump], "stone_bump.png");
+    EXPECT_FLOAT_EQ(file.materials[0]->values[NmdMaterial::SpecularLevel], 1.4f);
+
+    ASSERT_EQ(file.nodes.size(), 2u);
+    const NmdNode& rock = *file.nodes[0];
+    EXPECT_EQ(rock.name, "rock");
+    EXPECT_EQ(rock.position[0], 5.0f);
+    EXPECT_EQ(rock.rotation[3], 0.5f);
+    ASSERT_EQ(rock.positionKeys.size(), 2u);
+    EXPECT_EQ(rock.positionKeys[1].value[2], 6.0f);
+    EXPECT_EQ(rock.positionKeys[1].time, 2.0f);
+    ASSERT_EQ(rock.rotationKeys.size(), 1u);
+    ASSERT_EQ(rock.scaleKeys.size(), 1u);
+    EXPECT_EQ(rock.scaleKeys[0].time, 3.0f);
+
+    ASSERT_TRUE(rock.mesh);
+    const NmdMesh& mesh = *rock.mesh;
+    EXPECT_EQ(mesh.material, file.materials[1].get());
+    EXPECT_EQ(mesh.vertexCount(), 3u);
+    EXPECT_EQ(mesh.extra1[8], 9.0f);
+    EXPECT_FALSE(mesh.hasExtra2);
+    EXPECT_EQ(mesh.words[2], 0xdeadbeefu);
+    EXPECT_EQ(mesh.texture[0][1], -0.25f);
+    EXPECT_EQ(mesh.texture[2][1], -0.5f);
+    EXPECT_TRUE(mesh.texture[1].empty());
+    EXPECT_EQ(mesh.indices, (std::vector<uint32_t>{0, 1, 2}));
+
+    ASSERT_EQ(rock.children.size(), 2u);
+    EXPECT_EQ(rock.children[0]->type, NmdNodeType::Extra2);
+    EXPECT_EQ(rock.children[0]->extra.last, 99u);
+    EXPECT_EQ(rock.children[0]->extra.flags[1], 1);
+    EXPECT_EQ(rock.children[1]->extra.first[2], 33u);
+    ASSERT_EQ(rock.children[1]->children.size(), 1u);
+    const NmdNode& nested = *rock.children[1]->children[0];
+    EXPECT_EQ(nested.name, "nested");
+    EXPECT_EQ(nested.mesh->material, nullptr);
+    EXPECT_EQ(file.nodes[1]->type, NmdNodeType::Plain4);
+}
+
+TEST(NmdFile, TextureVIsNegatedInMemoryAndChannelsKeepFileOrder) {
+    NmdFile model;
+    auto node = std::make_unique<NmdNode>();
+    node->type = NmdNodeType::Mesh;
+    node->mesh = std::make_unique<NmdMesh>();
+    node->mesh->positions = {1, 2, 3};
+    node->mesh->hasTexture[0] = true;
+    node->mesh->texture[0] = {0.1f, -0.2f};
+    node->mesh->hasTexture[2] = true;
+    node->mesh->texture[2] = {0.3f, -0.4f};
+    model.nodes.push_back(std::move(node));
+    std::vector<unsigned char> bytes = encoded(model);
+    // After tag, counts, type, empty material name, V, T and 13 flags: the vertex.
+    size_t vertexAt = 6 + 4 + 4 + 4 + 4 + 4 + 4 + 13;
+    ByteReader in(bytes.data() + vertexAt, bytes.size() - vertexAt);
+    EXPECT_EQ(in.f32("x"), 1.0f);
+    in.f32("y");
+    in.f32("z");
+    EXPECT_EQ(in.f32("u0"), 0.1f);
+    EXPECT_EQ(in.f32("v0"), 0.2f);
+    EXPECT_EQ(in.f32("u2"), 0.3f);
+    EXPECT_EQ(in.f32("v2"), 0.4f);
+}
+
+TEST(NmdFile, EmptyFileReadsWithoutError) {
+    std::vector<unsigned char> bytes = emptyFile();
+    NmdFile file;
+    EXPECT_TRUE(file.read(bytes.data(), bytes.size()));
+    EXPECT_EQ(file.error, "");
+    EXPECT_TRUE(file.materials.empty());
+    EXPECT_TRUE(file.nodes.empty());
+}
+
+TEST(NmdFile, WrongTagKeepsTheHistoricalErrorText) {
+    std::vector<unsigned char> bytes = encoded(sampleModel());
+    bytes[5] = '1';
+    NmdFile file;
+    EXPECT_FALSE(file.read(bytes.data(), bytes.size()));
+    EXPECT_EQ(file.error, "Unknown file tag. Version conflict or damaged file");
+    EXPECT_TRUE(file.materials.empty());
+    EXPECT_TRUE(file.nodes.empty());
+}
+
+TEST(NmdFile, EveryTruncationIsRejectedAndLeavesNothing) {
+    std::vector<unsigned char> bytes = encoded(sampleModel());
+    for (size_t length = 0; length < bytes.size(); ++length) {
+        std::vector<unsigned char> cut(bytes.begin(), bytes.begin() + length);
+        NmdFile file;
+        EXPECT_FALSE(file.read(cut.data(), cut.size())) << "length " << length;
+        EXPECT_FALSE(file.error.empty());
+        EXPECT_TRUE(file.materials.empty());
+        EXPECT_TRUE(file.nodes.empty());
+    }
+}
+
+TEST(NmdFile, DamageGetsItsOwnReason) {
+    NmdFile file;
+
+    std::vector<unsigned char> huge = emptyFile();
+    huge[6] = huge[7] = huge[8] = huge[9] = 0xff;
+    EXPECT_FALSE(file.read(huge.data(), huge.size()));
+    EXPECT_NE(file.error.find("material count 4294967295"), std::string::npos) << file.error;
+
+    ByteWriter unknownType;
+    unknownType.raw("NMD100", 6);
+    unknownType.u32(0);
+    unknownType.u32(1);
+    unknownType.u32(7);
+    unknownType.bytes.resize(200);
+    EXPECT_FALSE(file.read(unknownType.bytes.data(), unknownType.bytes.size()));
+    EXPECT_NE(file.error.find("unknown node type 7"), std::string::npos) << file.error;
+
+    NmdFile model = sampleModel();
+    model.nodes[0]->mesh->indices = {0, 1, 2};
+    std::vector<unsigned char> bytes = encoded(model);
+    // The rock's index list ends right before its name: the third index is at
+    // the name's offset - 4. Point it one past the last vertex.
+    size_t nameAt = 0;
+    for (size_t i = 0; i + 4 <= bytes.size(); ++i) {
+        if (memcmp(&bytes[i], "rock", 4) == 0) {
+            nameAt = i - 4;
+            break;
+        }
+    }
+    ASSERT_GT(nameAt, 4u);
+    bytes[nameAt - 4] = 3;
+    EXPECT_FALSE(file.read(bytes.data(), bytes.size()));
+    EXPECT_NE(file.error.find("index 3"), std::string::npos) << file.error;
+}
+
+TEST(NmdFile, DeepNestingIsRejectedInsteadOfExhaustingTheStack) {
+    // Every node holds exactly one child; the innermost holds none.
+    ByteWriter out;
+    out.raw("NMD100", 6);
+    out.u32(0);
+    out.u32(1);
+    for (int depth = 0; depth < 100000; ++depth) {
+        out.u32(0); // type
+        out.u32(0); // name
+        for (int f = 0; f < 10; ++f) {
+            out.f32(0);
+        }
+        out.u32(0);
+        out.u32(0);
+        out.u32(0);
+        out.u32(1); // one child
+    }
+    NmdFile file;
+    EXPECT_FALSE(file.read(out.bytes.data(), out.bytes.size()));
+    EXPECT_NE(file.error.find("nested deeper"), std::string::npos) << file.error;
+}
+
+TEST(NmdFile, WriterRefusesInconsistentMeshes) {
+    std::vector<unsigned char> bytes;
+    std::string error;
+    NmdFile model = sampleModel();
+    model.nodes[0]->mesh->normals.pop_back();
+    EXPECT_FALSE(encodeNmd(model, bytes, error));
+    EXPECT_NE(error.find("normals"), std::string::npos) << error;
+    model = sampleModel();
+    model.nodes[0]->mesh->indices = {0, 1, 3};
+    EXPECT_FALSE(encodeNmd(model, bytes, error));
+    model = sampleModel();
+    model.nodes[1]->type = 9;
+    EXPECT_FALSE(encodeNmd(model, bytes, error));
+}
+
+TEST(NmdFile, MissingFileSetsTheReason) {
+    NmdFile file;
+    EXPECT_FALSE(file.readFile("/nonexistent-folder/x.nmd"));
+    EXPECT_NE(file.error.find("cannot open"), std::string::npos) << file.error;
+}
