@@ -25,6 +25,8 @@ constexpr size_t maxReport = 65536;
     fatalError(errorCaption, report);
 }
 
+} // namespace
+
 // Mesa writes "0:LINE(COLUMN): error: text"; the GLSL carries #line marks, so
 // LINE is the Cg line and the message can be given as a listing line.
 std::string driverListing(const std::string& log, const std::string& sourceName) {
@@ -51,11 +53,14 @@ std::string driverListing(const std::string& log, const std::string& sourceName)
         if (shaped) {
             listing += sourceName + "(" + number + ") : " + line.substr(close + 3) + "\n";
         } else {
-            listing += sourceName + "(0) : error: " + line + "\n";
+            bool tagged = line.compare(0, 6, "error:") == 0 || line.compare(0, 8, "warning:") == 0;
+            listing += sourceName + "(0) : " + (tagged ? "" : "error: ") + line + "\n";
         }
     }
     return listing;
 }
+
+namespace {
 
 std::string shaderLog(GLuint shader) {
     GLint length = 0;
@@ -105,6 +110,9 @@ CgProgram::CgProgram(const char* source, const char* entry, int profile, const c
     CgTranslation translation = translateCg(source, entry, profile, sourceName);
     if (!translation.ok) {
         reportCgError(compileErrorString, translation.listing);
+    }
+    if (ShaderContext::current() == nullptr) {
+        throw EngineError("a Cg program needs a window with its shader context");
     }
 
     GLuint shader =

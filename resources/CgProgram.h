@@ -47,6 +47,9 @@ private:
     std::unordered_map<std::string, Parameter> parameters;
 };
 
+// A driver's compile or link log as listing lines "FILE(LINE) : MESSAGE".
+std::string driverListing(const std::string& log, const std::string& sourceName);
+
 // A vertex and a fragment program compiled from one source text.
 class CgProgramPair {
 public:

@@ -157,6 +157,11 @@ std::string helperText(const std::string& key) {
         // Halves go to the even neighbour, as Cg's own library rounds.
         each("T cgh_round(T a) { T x = a + 0.5; T f = floor(x); T odd = f - 2.0 * floor(f * 0.5); "
              "return f - odd * step(0.0, -abs(x - f)); }");
+    } else if (key == "cgh_ldexp") {
+        each("T cgh_ldexp(T x, T e) { return x * exp2(e); }");
+    } else if (key == "cgh_modf") {
+        // The whole part rounds toward zero and both parts keep the sign of x.
+        each("T cgh_modf(T x, out T i) { i = sign(x) * floor(abs(x)); return x - i; }");
     } else if (key == "cgh_sincos") {
         each("void cgh_sincos(T x, out T s, out T c) { s = sin(x); c = cos(x); }");
     } else if (key == "cgh_clip") {

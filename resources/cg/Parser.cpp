@@ -172,6 +172,7 @@ private:
 
     std::vector<Node*> unmeasured;
     Function* current = nullptr;
+    bool returned = false;
     std::set<Function*>* reachCalls = nullptr;
     std::set<Variable*>* reachGlobals = nullptr;
 };
@@ -606,7 +607,12 @@ void Parser::function(const Type& returnType, const std::string& name, int line)
     if (!is("{")) {
         unexpected("'{'");
     }
+    returned = false;
     target->body = block();
+    if (!returned && !returnType.isVoid()) {
+        diag.error(line, "function '" + name + "' returns " + cgTypeName(returnType) +
+                             " but has no return statement");
+    }
     current = nullptr;
     reachCalls = nullptr;
     reachGlobals = nullptr;
@@ -707,6 +713,7 @@ Node* Parser::statement() {
         return n;
     }
     if (accept("return")) {
+        returned = true;
         Node* n = make(NodeKind::Return, line);
         if (!accept(";")) {
             Node* e = expression();
@@ -1770,6 +1777,7 @@ Node* Parser::intrinsic(const std::string& name, std::vector<Node*> args, int li
         {"saturate", {"clamp", 1, Rule::Same, false, nullptr}},
         {"atan2", {"atan", 2, Rule::Same, false, nullptr}},
         {"fmod", {"cgh_fmod", 2, Rule::Same, false, "cgh_fmod"}},
+        {"ldexp", {"cgh_ldexp", 2, Rule::Same, false, "cgh_ldexp"}},
         {"pow", {"pow", 2, Rule::Same, false, nullptr}},
         {"step", {"step", 2, Rule::Same, false, nullptr}},
         {"min", {"min", 2, Rule::Same, false, nullptr}},
@@ -1955,6 +1963,19 @@ Node* Parser::intrinsic(const std::string& name, std::vector<Node*> args, int li
         n->text = "cgh_sincos";
         n->kids = {x, args[1], args[2]};
         n->type = Type{};
+        return n;
+    }
+    if (name == "modf") {
+        wrongArity(2);
+        Node* x = floatShape(args[0], line, name);
+        requireLvalue(args[1], line);
+        if (args[1]->type != x->type) {
+            diag.error(line, "modf's whole part must have the type of its input");
+        }
+        useHelper("cgh_modf");
+        n->text = "cgh_modf";
+        n->kids = {x, args[1]};
+        n->type = x->type;
         return n;
     }
     struct Lookup {

@@ -291,12 +291,15 @@ TEST_F(CgRender, FmodKeepsTheSignOfItsDividendAndFracIsXMinusFloor) {
 
 TEST_F(CgRender, LibraryFunctionsKeepTheirCgMeaning) {
     // round takes halves to the even neighbour; lit gives (1, diffuse, specular, 1);
-    // saturate clamps to 0..1; log10 and lerp as named.
+    // saturate clamps to 0..1; modf splits toward zero; log10, ldexp and lerp as named.
     expectColor(shade("uniform float h = 0.5;\n"
                       "float4 psTest() : COLOR {\n"
                       "    float r = round(2 + h) / 4 + round(1 + h) / 8;\n"
                       "    float g = (round(-1 - h) + 3) / 4;\n"
                       "    float b = lit(h, h, 2).z + saturate(-4) + lit(-h, h, 2).z;\n"
+                      "    float whole;\n"
+                      "    float part = modf(-2.75 + h * 0, whole);\n"
+                      "    b += (part + 0.75) + (whole + 2) + ldexp(h, 2) - 2;\n"
                       "    return float4(r, g, b, lerp(0.2, log10(100) / 4, h) + 0.15);\n"
                       "}\n"),
                 0.75f, 0.25f, 0.25f, 0.5f);

@@ -1,5 +1,6 @@
 // The translator alone: small Cg programs with the listing, parameter table or
 // GLSL shape they must give. What they draw is checked in CgRenderTest.
+#include "resources/CgProgram.h"
 #include "resources/ShaderContext.h"
 #include "resources/cg/Translator.h"
 #include "tests/support/GlTest.h"
@@ -178,6 +179,18 @@ TEST(CgTranslator, Preprocessor) {
               std::string::npos);
     EXPECT_NE(errorOf("#include \"other.cg\"\n", "psMain").find("t.cg(1) : error: #include"),
               std::string::npos);
+    // Pasted tokens form names, even a library function's.
+    CgTranslation pasted = translate("#define CAT(a, b) a##b\n"
+                                     "#define LOOKUP(x) CAT(tex, x)\n"
+                                     "sampler2D tex0;\n"
+                                     "float4 psMain(float2 t : TEXCOORD0) : COLOR {\n"
+                                     "    float CAT(va, lue) = 2;\n"
+                                     "    return LOOKUP(2D)(CAT(tex, 0), t) * value;\n"
+                                     "}\n",
+                                     "psMain", fragment);
+    ASSERT_TRUE(pasted.ok) << pasted.listing;
+    EXPECT_NE(pasted.glsl.find("return (texture2D(tex0, t) * value);"), std::string::npos)
+        << pasted.glsl;
     // A macro that names itself stops expanding instead of looping.
     EXPECT_NE(errorOf("#define loop loop + 1\nfloat4 psMain() : COLOR { return loop; }\n", "psMain")
                   .find("t.cg(2) : error: undeclared identifier 'loop'"),
@@ -243,6 +256,7 @@ TEST(CgTranslator, WhatCannotBeTranslatedIsRejected) {
         {"float4 psMain() : COLOR { float4x4 m; return mul(m, float3(1, 2, 3)); }", "sizes differ"},
         {"float4 psMain() : COLOR { return 99999999999; }", "too large"},
         {"float4 psMain() : COLOR { float4 a; a.xx = 1; return a; }", "repeats a component"},
+        {"float4 psMain(float4 c : COLOR0) : COLOR { c *= 2; }", "has no return statement"},
     };
     for (const Case& c : cases) {
         std::string listing = errorOf(c.source, c.source[6] == 'v' ? "vsMain" : "psMain",
@@ -264,6 +278,19 @@ TEST(CgTranslator, ReservedWordsAndEntryNamedMain) {
         EXPECT_EQ(t.glsl.find(word), std::string::npos) << word << "\n" << t.glsl;
     }
     EXPECT_NE(t.glsl.find("void main()"), std::string::npos);
+}
+
+TEST(CgDriverLog, BecomesListingLinesNamingTheCgLine) {
+    EXPECT_EQ(driverListing("0:12(5): error: `x' undeclared\n"
+                            "0:14(1): warning: unused\n"
+                            "error: linking failed\n"
+                            "something else\n",
+                            "data/a.cg"),
+              "data/a.cg(12) : error: `x' undeclared\n"
+              "data/a.cg(14) : warning: unused\n"
+              "data/a.cg(0) : error: linking failed\n"
+              "data/a.cg(0) : error: something else\n");
+    EXPECT_EQ(driverListing("", "a.cg"), "");
 }
 
 TEST(CgCompiler, TranslatesAFileOrExitsOneWithTheListing) {
