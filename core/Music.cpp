@@ -24,7 +24,9 @@ struct MusicState {
     std::unique_ptr<MusicStream> stream;
 };
 
-MusicState state;
+// Never destroyed: SDL's audio thread may still pull frames while the process
+// runs its exit handlers, so the stream must outlive them.
+MusicState& state = *new MusicState;
 
 double steadySeconds() {
     return static_cast<double>(SDL_GetPerformanceCounter()) /
