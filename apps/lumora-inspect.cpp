@@ -2,6 +2,8 @@
 // Reads each file with the player's own loader and prints what is in it, or
 // FILE: reason for a file the player could not use (exit status 1).
 
+#include "camera/CrgInspect.h"
+#include "core/MusicInspect.h"
 #include "platform/Fatal.h"
 #include "resources/Inspect.h"
 
@@ -22,9 +24,22 @@ bool describe(const std::string& format, const std::string& path, const std::vec
     if (format == "ebr") {
         return describeEbr(path, report, error);
     }
-    if (format == "crg" || format == "music") {
-        error = format + " files are not supported yet";
+    if (format == "crg") {
+        // A damaged bank's summary ends with the line that names the damage.
+        if (describeCrg(path, report)) {
+            return true;
+        }
+        size_t damage = report.rfind("damaged: ");
+        error = damage != std::string::npos ? report.substr(damage + 9)
+                                            : report.substr(report.find(": ") + 2);
+        report.clear();
+        while (!error.empty() && error.back() == '\n') {
+            error.pop_back();
+        }
         return false;
+    }
+    if (format == "music") {
+        return summariseMusic(path, std::vector<double>(times.begin(), times.end()), report, error);
     }
     error = "unknown format \"" + format + "\" (nmd, ebr, crg or music)";
     return false;
