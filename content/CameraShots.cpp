@@ -34,10 +34,10 @@ std::vector<ShotKey> city() {
     std::vector<ShotKey> keys;
     for (float t = 0.0f; t <= 24.25f; t += 0.5f) {
         const float head = 5.0f * t / 12.0f;
-        const Vec3 behind = cityTrailPoint(head - 0.45f);
+        const Vec3 behind = cityTrailPoint(head - 0.6f);
         const Vec3 ahead = cityTrailPoint(head + 0.25f);
         const float sway = 14.0f * std::sin(t * 0.35f);
-        keys.push_back({t, behind + Vec3(sway, 8.0f, -26.0f), ahead});
+        keys.push_back({t, behind + Vec3(sway, 14.0f, -40.0f), ahead});
     }
     return keys;
 }

@@ -6,9 +6,10 @@
 #include <utility>
 #include <vector>
 
-// EBR: named parts of position and one texture coordinate; the loader derives
-// normals from the winding.
-std::vector<unsigned char> ebrBytes(const std::vector<std::pair<std::string, MeshData>>& parts);
+// The bytes of an EBR file of named parts (position and one texture coordinate;
+// the loader derives normals from the winding). path names the file in errors.
+std::vector<unsigned char> ebrBytes(const std::string& path,
+                                    const std::vector<std::pair<std::string, MeshData>>& parts);
 
 // What the generator puts into an NMD scene: materials with a diffuse picture,
 // and top-level mesh nodes, each optionally animated.
@@ -30,5 +31,6 @@ struct NmdSceneNode {
     std::vector<std::pair<float, float>> turnKeys;
 };
 
-std::vector<unsigned char> nmdBytes(const std::vector<NmdSceneMaterial>& materials,
+std::vector<unsigned char> nmdBytes(const std::string& path,
+                                    const std::vector<NmdSceneMaterial>& materials,
                                     const std::vector<NmdSceneNode>& nodes);

@@ -7,16 +7,18 @@
 
 void writeGreetingsMeshes(OutputFolder& folder) {
     // An EBR file under the ending the greetings ask for.
-    folder.write("data/ring.nmd", ebrBytes({{"ring", Models::ring()}}));
+    folder.write("data/ring.nmd", ebrBytes("data/ring.nmd", {{"ring", Models::ring()}}));
 }
 
 void writeFlowerMeshes(OutputFolder& folder) {
-    folder.write("data/leaf.ebr", ebrBytes({{"leaf", Models::leaf()}}));
-    folder.write("data/flowerhead.ebr", ebrBytes({{"flowerhead", Models::flowerHead()}}));
+    folder.write("data/leaf.ebr", ebrBytes("data/leaf.ebr", {{"leaf", Models::leaf()}}));
+    folder.write("data/flowerhead.ebr",
+                 ebrBytes("data/flowerhead.ebr", {{"flowerhead", Models::flowerHead()}}));
 }
 
 void writeMetaballMeshes(OutputFolder& folder) {
-    folder.write("data/cylcity.nmd", ebrBytes({{"cylcity", Models::cylinderCity()}}));
+    folder.write("data/cylcity.nmd",
+                 ebrBytes("data/cylcity.nmd", {{"cylcity", Models::cylinderCity()}}));
 }
 
 void writePlanet(OutputFolder& folder) {
@@ -34,14 +36,14 @@ void writePlanet(OutputFolder& folder) {
     nodes[1].name = "moon";
     nodes[1].material = "moon";
     nodes[1].mesh = Planet::moon();
-    folder.write("data/planet.nmd", nmdBytes(materials, nodes));
+    folder.write("data/planet.nmd", nmdBytes("data/planet.nmd", materials, nodes));
 
     // The sea shader shades the water sphere from its positions and normals.
     std::vector<NmdSceneNode> water(1);
     water[0].name = "water";
     water[0].mesh = Planet::water();
     water[0].withTexture = false;
-    folder.write("data/watersphere.nmd", nmdBytes({}, water));
+    folder.write("data/watersphere.nmd", nmdBytes("data/watersphere.nmd", {}, water));
 }
 
 void writeCity(OutputFolder& folder) {
@@ -77,5 +79,5 @@ void writeCity(OutputFolder& folder) {
         node.turnKeys = mover.turnKeys;
         nodes.push_back(std::move(node));
     }
-    folder.write("data/citymaps/city.nmd", nmdBytes(materials, nodes));
+    folder.write("data/citymaps/city.nmd", nmdBytes("data/citymaps/city.nmd", materials, nodes));
 }

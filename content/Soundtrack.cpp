@@ -280,8 +280,8 @@ void Composer::metaballs() {
     hats(s, bars, 0.11f, 4, true);
     bassEighths(s, kDark, bars, 0.26f, 0.7f, -1);
     for (int bar = 0; bar < bars; ++bar)
-        mixer.place(s + bar * kBar, Instrument::sub(midiToHz(kDark[bar % 4].root - 12), kBar, 0.28f),
-                    {1, 0, 0, 0});
+        mixer.place(s + bar * kBar,
+                    Instrument::sub(midiToHz(kDark[bar % 4].root - 12), kBar, 0.28f), {1, 0, 0, 0});
     pads(s, s + bars * kBar, kDark, kBar, 0.1f, 0.7f, 0.3f);
     tune(s + 4 * kBar, kVerseTune, 15, 0, 0.14f, {1, 0.1f, 0.35f, 0.25f});
 }

@@ -286,12 +286,16 @@ int runCapture(Demo& demo, const CaptureOptions& options) {
         return 1;
     }
 
+    auto loadStarted = std::chrono::steady_clock::now();
     demo.fullscreen = 0;
     demo.samples = options.samples;
     Music::enableVirtualMode();
     demo.openWindow();
     demo.loadEffects();
     demo.startMusic();
+    double loadMs =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - loadStarted)
+            .count();
 
     EffectTimes effectTimes;
     Renderer renderer(demo, options);
@@ -349,6 +353,7 @@ int runCapture(Demo& demo, const CaptureOptions& options) {
 
     if (options.bench) {
         demo.effectObserver = nullptr;
+        printf("bench startup window_font_loading_music_ms=%.1f\n", loadMs);
         printTimes("frame", renderer.frameTimes);
         for (const auto& [name, times] : effectTimes.byName) {
             printTimes(("effect=" + name).c_str(), times);

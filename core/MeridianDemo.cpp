@@ -2,6 +2,7 @@
 
 #include "camera/Camrig.h"
 #include "camera/TrackBank.h"
+#include "effects/Ocean.h"
 
 MeridianDemo::MeridianDemo(bool cameraEditor_) : cameraEditor(cameraEditor_) {
     length = 189.9f;
@@ -15,6 +16,12 @@ MeridianDemo::MeridianDemo(bool cameraEditor_) : cameraEditor(cameraEditor_) {
 }
 
 void MeridianDemo::buildTimeline() {
+    addEntry(0.0f, 25.55f, new Ocean(this, false));
+
+    // The closing sea overlaps the metaballs' last half second and clears their
+    // picture at the start of its frame.
+    addEntry(178.0f, 13.0f, new Ocean(this, true));
+
     // The camera comes last: it writes the controllers after every scene of the
     // frame has rendered, so the scenes see the camera of the previous frame.
     Camrig* camrig = new Camrig(this, !cameraEditor);

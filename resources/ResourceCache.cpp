@@ -1,5 +1,6 @@
 #include "core/Demo.h"
 
+#include "resources/CgProgram.h"
 #include "resources/EbrMesh.h"
 #include "resources/Geometry.h"
 #include "resources/Image.h"
@@ -63,5 +64,15 @@ Texture* Demo::getBumpTexture(std::string fileName) {
         Image* image = getImage(fileName);
         makeNormalMap(*image);
         return new Texture(*image, TextureFilter::Mipmapped);
+    });
+}
+
+// The text of a Cg file is read once however many entry pairs are compiled from it.
+CgProgramPair* Demo::getProgramPair(std::string fileName, std::string vertexEntry,
+                                    std::string fragmentEntry) {
+    return cached<CgProgramPair>(gpuCache, fileName + vertexEntry + fragmentEntry, [&] {
+        TextFile* text = getTextFile(fileName);
+        return new CgProgramPair(text->text(), vertexEntry.c_str(), fragmentEntry.c_str(),
+                                 fileName.c_str());
     });
 }

@@ -3,8 +3,9 @@
 #include <string>
 #include <vector>
 
-// One run of lumora-datagen into a temporary folder, shared by every test of
-// this program that reads its output (the run takes seconds).
+// One run of lumora-datagen, shared by every test that reads its output (the
+// run takes seconds): kept in the build folder and made again whenever the
+// generator or its shader texts change.
 struct GeneratedFolder {
     std::string path;
     int exitStatus = -1;

@@ -1,177 +1,168 @@
 #include "GeneratedFolder.h"
 
-#include "content/MeshFiles.h"
-#include "content/Models.h"
+#include "content/CameraShots.h"
+#include "platform/Gl.h"
+#include "platform/GlWindow.h"
+#include "resources/EbrFile.h"
+#include "resources/NmdFile.h"
+#include "resources/NmdScene.h"
+#include "support/GlTest.h"
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cmath>
-#include <cstdint>
-#include <cstring>
 #include <string>
 
 namespace {
 
-// Reads the little-endian fields back, failing the test on a short read.
-struct Cursor {
-    const std::vector<unsigned char>& bytes;
-    size_t at = 0;
-    bool ok = true;
-
-    uint32_t u32() {
-        if (at + 4 > bytes.size()) {
-            ok = false;
-            return 0;
-        }
-        uint32_t v;
-        std::memcpy(&v, &bytes[at], 4);
-        at += 4;
-        return v;
-    }
-    float f32() {
-        const uint32_t bits = u32();
-        float v;
-        std::memcpy(&v, &bits, 4);
-        return v;
-    }
-    unsigned char u8() { return at < bytes.size() ? bytes[at++] : (ok = false, 0); }
-    std::string text() {
-        const uint32_t n = u32();
-        if (at + n > bytes.size()) {
-            ok = false;
-            return {};
-        }
-        std::string s(bytes.begin() + at, bytes.begin() + at + n);
-        at += n;
-        return s;
-    }
-};
-
-// The EBR loader's normal of a triangle is (p0 - p1) x (p2 - p1): for the ring it
-// must point away from the ring's core circle, or the lit side would face in.
-TEST(MeshFiles, EbrTrianglesFollowTheLoadersWinding) {
-    const std::vector<unsigned char> bytes = ebrBytes({{"ring", Models::ring()}});
-    Cursor in{bytes};
-    ASSERT_EQ(in.u32(), 1u);
-    const uint32_t vertices = in.u32(), triangles = in.u32();
-    EXPECT_EQ(in.text(), "ring");
-    std::vector<Vec3> positions(vertices);
-    for (Vec3& p : positions) {
-        p = {in.f32(), in.f32(), in.f32()};
-        in.f32();
-        in.f32();
-    }
-    int inward = 0;
-    for (uint32_t t = 0; t < triangles; ++t) {
-        const uint32_t i0 = in.u32(), i1 = in.u32(), i2 = in.u32();
-        ASSERT_TRUE(i0 < vertices && i1 < vertices && i2 < vertices);
-        const Vec3 p0 = positions[i0], p1 = positions[i1], p2 = positions[i2];
-        const Vec3 n = cross(p0 - p1, p2 - p1);
-        const Vec3 centre = (p0 + p1 + p2) * (1.0f / 3);
-        const float r = std::sqrt(centre.x * centre.x + centre.y * centre.y);
-        const Vec3 core = Vec3(centre.x, centre.y, 0) * (11.8f / r);
-        inward += dot(n, centre - core) <= 0;
-    }
-    ASSERT_TRUE(in.ok);
-    EXPECT_EQ(in.at, bytes.size());
-    EXPECT_EQ(inward, 0);
+// Normals as the EBR loader makes them, from the file's winding.
+std::vector<float> loaderNormals(const EbrPart& part) {
+    std::vector<float> records;
+    for (const EbrVertex& v : part.vertices)
+        records.insert(records.end(), {v.x, v.y, v.z, 0, 0, 0, v.u, -v.v});
+    computeSmoothNormals(records.data(), 8, part.vertices.size(), part.indices.data(),
+                         part.indices.size(), true);
+    return records;
 }
 
-struct NmdSummary {
-    std::vector<std::string> materials, maps;
-    struct Node {
-        std::string name, material;
-        uint32_t vertices = 0, positionKeys = 0, rotationKeys = 0;
-        bool normals = false, channel1 = false;
-        float maxRadius = 0;
-    };
-    std::vector<Node> nodes;
-};
+// The ring is lit and culled by its normals: they must point away from the
+// ring's core circle (radius 11.8 around z), not into the metal.
+TEST(MeshFiles, EbrNormalsFromTheLoaderPointOutOfTheRing) {
+    const GeneratedFolder& run = generatedFolder();
+    ASSERT_EQ(run.exitStatus, 0) << run.output;
+    std::vector<EbrPart> parts;
+    std::string error;
+    ASSERT_TRUE(readEbrFile(run.path + "/data/ring.nmd", parts, error)) << error;
+    ASSERT_EQ(parts.size(), 1u);
+    const std::vector<float> records = loaderNormals(parts[0]);
+    int inward = 0;
+    for (size_t i = 0; i < parts[0].vertices.size(); ++i) {
+        const float* r = &records[8 * i];
+        const float radius = std::sqrt(r[0] * r[0] + r[1] * r[1]);
+        const Vec3 fromCore(r[0] - r[0] * 11.8f / radius, r[1] - r[1] * 11.8f / radius, r[2]);
+        inward += dot(fromCore, Vec3(r[3], r[4], r[5])) <= 0;
+    }
+    EXPECT_EQ(inward, 0);
 
-// Walks an NMD image as the format lays it out (mesh nodes without children,
-// as the generator writes them).
-NmdSummary readNmd(const std::vector<unsigned char>& bytes) {
-    NmdSummary summary;
-    Cursor in{bytes};
-    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 6), "NMD100");
-    in.at = 6;
-    const uint32_t materials = in.u32();
-    for (uint32_t m = 0; m < materials && in.ok; ++m) {
-        summary.materials.push_back(in.text());
-        for (int slot = 0; slot < 11; ++slot) {
-            const std::string map = in.text();
-            if (!map.empty())
-                summary.maps.push_back(map);
-        }
-        in.at += 15 * 4;
+    for (const char* file : {"data/leaf.ebr", "data/flowerhead.ebr", "data/cylcity.nmd"}) {
+        EXPECT_TRUE(readEbrFile(run.path + "/" + file, parts, error)) << file << ": " << error;
+        EXPECT_FALSE(parts.empty() || parts[0].indices.empty()) << file;
     }
-    const uint32_t nodes = in.u32();
-    for (uint32_t n = 0; n < nodes && in.ok; ++n) {
-        NmdSummary::Node node;
-        EXPECT_EQ(in.u32(), 1u);
-        node.material = in.text();
-        node.vertices = in.u32();
-        const uint32_t triangles = in.u32();
-        node.normals = in.u8();
-        for (int flag = 0; flag < 4; ++flag)
-            EXPECT_EQ(in.u8(), 0);
-        bool channels[8];
-        for (bool& c : channels)
-            c = in.u8();
-        node.channel1 = channels[1];
-        for (uint32_t v = 0; v < node.vertices; ++v) {
-            const Vec3 p(in.f32(), in.f32(), in.f32());
-            node.maxRadius = std::max(node.maxRadius, length(p));
-            in.at += (node.normals ? 12 : 0);
-            for (bool c : channels)
-                in.at += c ? 8 : 0;
-        }
-        for (uint32_t i = 0; i < 3 * triangles; ++i)
-            EXPECT_LT(in.u32(), node.vertices);
-        node.name = in.text();
-        in.at += 10 * 4;
-        node.positionKeys = in.u32();
-        node.rotationKeys = in.u32();
-        const uint32_t scaleKeys = in.u32();
-        in.at += 16 * node.positionKeys + 20 * node.rotationKeys + 16 * scaleKeys;
-        EXPECT_EQ(in.u32(), 0u);
-        summary.nodes.push_back(node);
-    }
-    EXPECT_TRUE(in.ok);
-    EXPECT_EQ(in.at, bytes.size());
-    return summary;
+}
+
+const NmdMesh* firstMesh(const NmdFile& file, const std::string& name) {
+    for (const auto& node : file.nodes)
+        if (node->name == name)
+            return node->mesh.get();
+    return nullptr;
 }
 
 TEST(MeshFiles, ScenesCarryTheirMaterialsPicturesAndAnimation) {
     const GeneratedFolder& run = generatedFolder();
     ASSERT_EQ(run.exitStatus, 0) << run.output;
 
-    const NmdSummary water = readNmd(readFileBytes(run.path + "/data/watersphere.nmd"));
+    NmdFile water;
+    ASSERT_TRUE(water.readFile(run.path + "/data/watersphere.nmd")) << water.error;
     ASSERT_EQ(water.nodes.size(), 1u);
-    EXPECT_TRUE(water.nodes[0].normals);
-    EXPECT_NEAR(water.nodes[0].maxRadius, 70.6f, 0.01f);
+    const NmdMesh* sphere = water.nodes[0]->mesh.get();
+    ASSERT_TRUE(sphere && sphere->hasNormals);
+    for (size_t i = 0; i < sphere->positions.size(); i += 3) {
+        const float* p = &sphere->positions[i];
+        ASSERT_NEAR(std::sqrt(p[0] * p[0] + p[1] * p[1] + p[2] * p[2]), 70.6f, 0.01f);
+    }
 
-    const NmdSummary planet = readNmd(readFileBytes(run.path + "/data/planet.nmd"));
-    ASSERT_GE(planet.nodes.size(), 1u);
-    EXPECT_TRUE(planet.nodes[0].channel1) << "pictures are drawn from texture channel 1";
-    // Land stands above the water sphere somewhere.
-    EXPECT_GT(planet.nodes[0].maxRadius, 71.0f);
+    NmdFile planet;
+    ASSERT_TRUE(planet.readFile(run.path + "/data/planet.nmd")) << planet.error;
+    const NmdMesh* land = firstMesh(planet, "planet");
+    ASSERT_TRUE(land && land->material);
+    EXPECT_TRUE(land->hasTexture[1]) << "pictures are drawn from texture channel 1";
+    float highest = 0;
+    for (size_t i = 0; i < land->positions.size(); i += 3) {
+        const float* p = &land->positions[i];
+        highest = std::max(highest, std::sqrt(p[0] * p[0] + p[1] * p[1] + p[2] * p[2]));
+    }
+    EXPECT_GT(highest, 72.0f) << "no land above the water sphere";
 
-    const NmdSummary city = readNmd(readFileBytes(run.path + "/data/citymaps/city.nmd"));
+    NmdFile city;
+    ASSERT_TRUE(city.readFile(run.path + "/data/citymaps/city.nmd")) << city.error;
     int animated = 0;
     for (const auto& node : city.nodes) {
-        EXPECT_TRUE(node.channel1);
-        animated += node.positionKeys >= 2 || node.rotationKeys >= 2;
+        ASSERT_TRUE(node->mesh && node->mesh->material) << node->name;
+        EXPECT_TRUE(node->mesh->hasTexture[1]) << node->name;
+        animated += node->positionKeys.size() >= 2 || node->rotationKeys.size() >= 2;
+        // Key times are milliseconds of the 24.23 s scene.
+        for (const NmdVectorKey& key : node->positionKeys)
+            EXPECT_LE(key.time, 25000.0f);
     }
     EXPECT_GT(animated, 0);
+}
 
-    // Every map names a picture the run wrote where the scene will look for it.
-    for (const auto& [scene, folder] :
-         {std::pair<const NmdSummary*, std::string>{&planet, "data/"}, {&city, "data/citymaps/"}})
-        for (const std::string& map : scene->maps) {
-            const std::string file = map.substr(map.find_last_of("/\\") + 1);
-            EXPECT_FALSE(readFileBytes(run.path + "/" + folder + file).empty()) << map;
+// Loads the scenes as their effects do, from inside the generated folder, so
+// every map the materials name has to resolve to a picture the run wrote.
+class SceneDrawing : public GlTest {
+protected:
+    void SetUp() override {
+        GlTest::SetUp();
+        ASSERT_EQ(generatedFolder().exitStatus, 0);
+        ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
+        ASSERT_EQ(chdir(generatedFolder().path.c_str()), 0);
+    }
+    void TearDown() override {
+        EXPECT_EQ(chdir(previous), 0);
+        GlTest::TearDown();
+    }
+    // Pixels of the frame that differ from the clear colour.
+    int drawnPixels(int clearRed) {
+        int drawn = 0;
+        for (int y = 0; y < window().height; y += 8)
+            for (int x = 0; x < window().width; x += 8)
+                drawn += std::abs(pixel(x, y)[0] - clearRed) > 8;
+        return drawn;
+    }
+    char previous[4096] = {};
+};
+
+TEST_F(SceneDrawing, CityShowsFromTheCityCamera) {
+    NmdScene city("data/citymaps/city.nmd", true, "data/citymaps/");
+    EXPECT_EQ(city.error, "");
+    EXPECT_EQ(city.textures.size(), 6u);
+    const ShotKey shot = interpolateShot(CameraShots::city(), 6.0f);
+    glClearColor(0.55f, 0.6f, 0.7f, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glEnable(GL_DEPTH_TEST);
+    city.setCamera(shot.eye.x, shot.eye.y, shot.eye.z, shot.target.x, shot.target.y, shot.target.z,
+                   45.0f, 1.3333334f, 1.0f, 1000.0f);
+    for (float x : {0.0f, -550.0f})
+        for (float y : {0.0f, -378.0f}) {
+            glPushMatrix();
+            glTranslatef(x, y, 0);
+            city.render(6000.0f);
+            glPopMatrix();
         }
+    expectNoGlError();
+    const int total = (window().width / 8) * (window().height / 8);
+    // Looking down into the streets: most of the frame is city, not sky.
+    EXPECT_GT(drawnPixels(140), total / 2);
+}
+
+TEST_F(SceneDrawing, PlanetShowsFromThePlanetCamera) {
+    NmdScene planet("data/planet.nmd", true, "data/");
+    EXPECT_EQ(planet.error, "");
+    EXPECT_EQ(planet.textures.size(), 2u);
+    const ShotKey shot = interpolateShot(CameraShots::planet(), 4.0f);
+    glClearColor(0.55f, 0.6f, 0.7f, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glEnable(GL_DEPTH_TEST);
+    planet.setCamera(shot.eye.x, shot.eye.y, shot.eye.z, shot.target.x, shot.target.y,
+                     shot.target.z, 45.0f, 4.0f / 3.0f, 1.0f, 1000.0f);
+    planet.render(0.0f);
+    expectNoGlError();
+    const int total = (window().width / 8) * (window().height / 8);
+    EXPECT_GT(drawnPixels(140), total / 10);
+    // The planet stands in the middle of the picture.
+    EXPECT_GT(std::abs(pixel(window().width / 2, window().height / 2)[0] - 140), 8);
 }
 
 } // namespace

@@ -1,0 +1,162 @@
+// The opening and closing seas, rendered through the demo's frame code on the
+// shared context with the generated data folder. The typography is swapped for
+// solid pictures so the overlay and its fades can be read off single pixels.
+#include "core/Demo.h"
+#include "effects/FullscreenPass.h"
+#include "effects/LensFlare.h"
+#include "effects/Ocean.h"
+#include "platform/Gl.h"
+#include "platform/GlState.h"
+#include "resources/Geometry.h"
+#include "resources/Texture.h"
+#include "support/GlTest.h"
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+std::unique_ptr<Texture> solid(unsigned char r, unsigned char g, unsigned char b) {
+    std::vector<unsigned char> pixels(4 * 4 * 4);
+    for (size_t i = 0; i < pixels.size(); i += 4) {
+        pixels[i] = r, pixels[i + 1] = g, pixels[i + 2] = b, pixels[i + 3] = 255;
+    }
+    return std::make_unique<Texture>(4, 4, pixels.data(), PixelKind::Rgba8, TextureFilter::Linear);
+}
+
+class OceanTest : public GlTest {
+protected:
+    void SetUp() override {
+        GlTest::SetUp();
+        demo.window = &window();
+        demo.verbose = false;
+        demo.copyProgram = new FullscreenPass();
+        opening = new Ocean(&demo, false);
+        closing = new Ocean(&demo, true);
+        demo.loadEffects();
+        // A camera above the grid looking across it.
+        demo.controllerValues[0] = Vec3(100.0f, 20.0f, -25.0f);
+        demo.controllerValues[1] = Vec3(100.0f, 150.0f, -5.0f);
+    }
+
+    // Renders one scene alone at its local time t; returns the pixel at (x, y).
+    std::array<int, 4> render(Ocean* ocean, float t, int x = 400, int y = 300) {
+        demo.timeline.count = 0;
+        demo.addEntry(0.0f, 1000.0f, ocean);
+        demo.renderFrame(t, 0.016f);
+        return pixel(x, y);
+    }
+
+    Demo demo;
+    Ocean* opening = nullptr;
+    Ocean* closing = nullptr;
+};
+
+TEST_F(OceanTest, OpeningOverlaysLogoThenTitleUnderItsFades) {
+    auto logo = solid(255, 0, 0), title = solid(0, 255, 0);
+    opening->logoTexture = logo.get();
+    opening->titleTexture = title.get();
+
+    EXPECT_EQ(render(opening, 0.0f), (std::array<int, 4>{0, 0, 0, 255}));
+    EXPECT_NEAR(render(opening, 2.5f)[0], 128, 2);
+    EXPECT_EQ(render(opening, 5.0f)[0], 255);
+    EXPECT_EQ(render(opening, 10.0f)[0], 255);
+    EXPECT_NEAR(render(opening, 12.5f)[0], 128, 2);
+    // Logo gives way to title at 13.5, under two fades of alpha 1.
+    auto at135 = render(opening, 13.5f);
+    EXPECT_EQ(at135[0], 0);
+    EXPECT_EQ(at135[1], 0);
+    EXPECT_NEAR(render(opening, 14.5f)[1], 128, 2);
+    auto at20 = render(opening, 20.0f);
+    EXPECT_EQ(at20[0], 0);
+    EXPECT_EQ(at20[1], 255);
+    // The opening leaves blending off behind it.
+    EXPECT_FALSE(glIsEnabled(GL_BLEND));
+}
+
+TEST_F(OceanTest, ClosingFadesToBlackFromEightAndAHalfSeconds) {
+    auto end = solid(0, 0, 255);
+    closing->endTexture = end.get();
+
+    EXPECT_EQ(render(closing, 8.4f)[2], 255);
+    // The closing overlay leaves blending on and depth testing off.
+    EXPECT_TRUE(glIsEnabled(GL_BLEND));
+    EXPECT_FALSE(glIsEnabled(GL_DEPTH_TEST));
+    EXPECT_NEAR(render(closing, 10.25f)[2], 128, 2);
+    EXPECT_LE(render(closing, 12.0f)[2], 1);
+    EXPECT_EQ(render(closing, 12.5f)[2], 255);
+}
+
+TEST_F(OceanTest, SeaShowsUnderTheTypography) {
+    // With the real, mostly transparent pictures the sea and the sun glow show.
+    render(opening, 10.0f);
+    int lit = 0;
+    for (int y = 0; y < 600; y += 20) {
+        for (int x = 0; x < 800; x += 20) {
+            auto p = pixel(x, y);
+            lit += p[0] + p[1] + p[2] > 60;
+        }
+    }
+    EXPECT_GT(lit, 40 * 30 / 3);
+    // The sea's lower half is water, not black.
+    auto water = pixel(400, 60);
+    EXPECT_GT(water[0] + water[1] + water[2], 30);
+}
+
+TEST_F(OceanTest, WavesAreAPureFunctionOfTime) {
+    render(opening, 7.0f);
+    float* first = opening->grid->map(true, false);
+    std::vector<float> atSeven(first, first + 200 * 200 * 6);
+    opening->grid->unmap();
+    render(opening, 3.0f);
+    render(opening, 7.0f);
+    float* again = opening->grid->map(true, false);
+    EXPECT_EQ(std::vector<float>(again, again + 200 * 200 * 6), atSeven);
+    // Positions stay where load put them; the last row's normals stay zero.
+    EXPECT_EQ(again[(200 * 57 + 31) * 6 + 0], 31.0f);
+    EXPECT_EQ(again[(200 * 57 + 31) * 6 + 1], 57.0f);
+    EXPECT_EQ(again[(200 * 199 + 10) * 6 + 5], 0.0f);
+    opening->grid->unmap();
+}
+
+TEST_F(OceanTest, FlareHidesBehindTheNearPlaneAndMirrorsBehindTheCamera) {
+    LensFlare& flare = *opening->flare;
+    perspective(45.0f, 1.3333f, 1.0f, 1000.0f);
+    lookAt(0, 0, 0, 0, 10, 0, 0, 0, -1);
+
+    flare.setLightPosition(2.0f, 50.0f, 0.0f);
+    EXPECT_TRUE(flare.visible);
+    const float inFront = flare.screenX;
+    EXPECT_NE(inFront, 0.0f);
+    EXPECT_NEAR(flare.screenY, 0.0f, 1e-4f);
+
+    // In front of the camera but nearer than the near plane.
+    flare.setLightPosition(0.0f, 0.5f, 0.0f);
+    EXPECT_FALSE(flare.visible);
+
+    // Behind the camera: shown, at the mirrored place.
+    flare.setLightPosition(2.0f, -50.0f, 0.0f);
+    EXPECT_TRUE(flare.visible);
+    EXPECT_NEAR(flare.screenX, -inFront, 1e-4f);
+}
+
+TEST_F(OceanTest, FlareSpritesAddLightWhereTheSunIs) {
+    LensFlare& flare = *opening->flare;
+    perspective(45.0f, 1.3333f, 1.0f, 1000.0f);
+    lookAt(0, 0, 0, 0, 10, 0, 0, 0, -1);
+    flare.setLightPosition(0.0f, 100.0f, 20.0f);
+    ASSERT_TRUE(flare.visible);
+    clear(0, 0, 0, 1, true, true, false);
+    flare.drawGlow();
+    // The sun sits below the centre on screen (z is down) and glows there.
+    int sunY = static_cast<int>((flare.screenY + 1.0f) * 300.0f);
+    auto sun = pixel(400, sunY);
+    EXPECT_GT(sun[0], 200);
+    auto corner = pixel(5, 595);
+    EXPECT_LT(corner[0], sun[0]);
+    flare.render();
+    disableFragmentPrograms();
+    disableVertexPrograms();
+}
+
+} // namespace
