@@ -121,6 +121,7 @@ private:
     void function(const Type& returnType, const std::string& name, int line);
     void globalDeclarators(Type type, bool isStatic, bool isConst, bool isUniform);
     std::string semantic();
+    static bool varyingSemantic(const std::string& semantic);
     void declare(Variable* v);
     Variable* lookup(const std::string& name) const;
 
@@ -338,6 +339,18 @@ std::string Parser::semantic() {
     return upper;
 }
 
+// A semantic naming vertex or fragment data; any other on a parameter is only
+// a label for the application (WORLDVIEWPROJECTION, TEXUNIT0).
+bool Parser::varyingSemantic(const std::string& semantic) {
+    static const std::set<std::string> kinds = {
+        "POSITION", "HPOS",     "NORMAL",   "COLOR", "COL",         "DIFFUSE",
+        "SPECULAR", "TEXCOORD", "TEX",      "ATTR",  "FOG",         "FOGC",
+        "FOGCOORD", "PSIZE",    "PSIZ",     "WPOS",  "DEPTH",       "DEPR",
+        "BCOL",     "TANGENT",  "BINORMAL", "FACE",  "BLENDWEIGHT", "BLENDINDICES"};
+    size_t digits = semantic.find_first_of("0123456789");
+    return kinds.count(semantic.substr(0, digits)) != 0;
+}
+
 void Parser::declare(Variable* v) {
     auto& vars = scopes.back().variables;
     if (vars.count(v->name) != 0) {
@@ -499,7 +512,7 @@ void Parser::globalDeclarators(Type base, bool isStatic, bool isConst, bool isUn
         if (v->type.arrayLength < 0) {
             diag.error(line, "array '" + name + "' needs a size");
         }
-        if (v->uniform && !v->semantic.empty() && v->semantic.compare(0, 7, "TEXUNIT") != 0) {
+        if (v->uniform && varyingSemantic(v->semantic)) {
             diag.error(line, "global '" + name + "' with semantic " + v->semantic +
                                  " is not supported; use an entry parameter");
         }

@@ -713,4 +713,38 @@ TEST_F(CgRender, SeedProgramsCompileInTheDriver) {
     }
     EXPECT_GE(count, 8);
 }
+// Every entry the production compiles from its shader files, as the shader
+// table of the data folder lists them.
+TEST_F(CgRender, ShippedShaderFilesCompile) {
+    struct Use {
+        const char* file;
+        const char* vertex;
+        const char* fragment;
+    };
+    const Use uses[] = {
+        {"data/meridian.cg", "vsOcean", "psOcean"},
+        {"data/meridian.cg", "vsPlain", "psPlainColor"},
+        {"data/meridian.cg", "vsPlain", "psBlack"},
+        {"data/meridian.cg", "vsPlain", "psColorLit"},
+        {"data/torus.cg", "vsPlain", "psPlainEnvmap"},
+        {"data/lensFlare.cg", "vsMain", "psMain"},
+        {"data/LumoraShaders.cg", "vsBillboard", "psPlainColored"},
+        {"Lumora/LumoraShaders.cg", "vsPlain", "psPlain"},
+    };
+    for (const Use& use : uses) {
+        std::ifstream in(std::string(LUMORA_STAGE_DIR) + "/" + use.file);
+        ASSERT_TRUE(in.good()) << use.file << " is missing from the stage folder";
+        std::stringstream text;
+        text << in.rdbuf();
+        for (int profile : {ShaderProfile::Vertex, ShaderProfile::Fragment}) {
+            const char* entry = profile == ShaderProfile::Vertex ? use.vertex : use.fragment;
+            CgTranslation t = translateCg(text.str(), entry, profile, use.file);
+            ASSERT_TRUE(t.ok) << t.listing;
+            std::string log;
+            EXPECT_TRUE(driverAccepts(t.glsl, profile, &log)) << use.file << " " << entry << "\n"
+                                                              << log;
+        }
+    }
+}
+
 } // namespace

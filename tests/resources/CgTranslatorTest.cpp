@@ -115,6 +115,7 @@ TEST(CgTranslator, ParameterTable) {
         translate("sampler2D a;\n"
                   "samplerCUBE b;\n"
                   "sampler2D c : register(s3);\n"
+                  "float4x4 labelled : WORLDVIEWPROJECTION;\n"
                   "sampler2D notReached;\n"
                   "float4 input;\n"
                   "float2 scale = { 2, 3 };\n"
@@ -257,6 +258,7 @@ TEST(CgTranslator, WhatCannotBeTranslatedIsRejected) {
         {"float4 psMain() : COLOR { return 99999999999; }", "too large"},
         {"float4 psMain() : COLOR { float4 a; a.xx = 1; return a; }", "repeats a component"},
         {"float4 psMain(float4 c : COLOR0) : COLOR { c *= 2; }", "has no return statement"},
+        {"float4 g : TEXCOORD1; float4 psMain() : COLOR { return g; }", "with semantic TEXCOORD1"},
     };
     for (const Case& c : cases) {
         std::string listing = errorOf(c.source, c.source[6] == 'v' ? "vsMain" : "psMain",
