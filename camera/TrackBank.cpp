@@ -1,5 +1,7 @@
 #include "camera/TrackBank.h"
 
+#include "resources/ByteReader.h"
+
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -8,69 +10,6 @@
 #include <unistd.h>
 
 namespace {
-
-// A little-endian reader over a byte buffer that knows how much is left.
-class ByteCursor {
-public:
-    ByteCursor(const unsigned char* bytes_, size_t size_) : bytes(bytes_), size(size_) {}
-
-    size_t left() const { return size - offset; }
-    size_t used() const { return offset; }
-
-    uint32_t u32() {
-        const unsigned char* p = bytes + offset;
-        offset += 4;
-        return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-               static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-    }
-    int32_t i32() { return static_cast<int32_t>(u32()); }
-    float f32() {
-        uint32_t bits = u32();
-        float value;
-        memcpy(&value, &bits, sizeof value);
-        return value;
-    }
-
-private:
-    const unsigned char* bytes;
-    size_t size;
-    size_t offset = 0;
-};
-
-void putU32(std::vector<unsigned char>& out, uint32_t v) {
-    out.push_back(static_cast<unsigned char>(v));
-    out.push_back(static_cast<unsigned char>(v >> 8));
-    out.push_back(static_cast<unsigned char>(v >> 16));
-    out.push_back(static_cast<unsigned char>(v >> 24));
-}
-
-void putF32(std::vector<unsigned char>& out, float value) {
-    uint32_t bits;
-    memcpy(&bits, &value, sizeof bits);
-    putU32(out, bits);
-}
-
-bool readWholeFile(const std::string& fileName, std::vector<unsigned char>& bytes,
-                   std::string& reason) {
-    FILE* file = fopen(fileName.c_str(), "rb");
-    if (file == nullptr) {
-        reason = std::string("cannot open: ") + strerror(errno);
-        return false;
-    }
-    unsigned char block[65536];
-    size_t n;
-    while ((n = fread(block, 1, sizeof block, file)) > 0) {
-        bytes.insert(bytes.end(), block, block + n);
-    }
-    bool failed = ferror(file) != 0;
-    int readErrno = errno;
-    fclose(file);
-    if (failed) {
-        reason = std::string("cannot read: ") + strerror(readErrno);
-        return false;
-    }
-    return true;
-}
 
 bool writeAll(int fd, const unsigned char* bytes, size_t size) {
     while (size > 0) {
@@ -93,23 +32,25 @@ TrackBankRead parseTrackBank(const unsigned char* bytes, size_t size, CameraTrac
     TrackBankRead result;
     result.opened = true;
     result.fileBytes = size;
-    ByteCursor in(bytes, size);
+    // Every count is checked against what is left before anything is read, so
+    // the cursor never has to refuse a read.
+    ByteReader in(bytes, size);
     int k = 0;
     for (; k < trackBankSize; ++k) {
-        if (in.left() < 4) {
+        if (in.remaining() < 4) {
             result.problem = "the file ends after " + std::to_string(k) + " of " +
                              std::to_string(trackBankSize) + " track records";
             break;
         }
-        int32_t count = in.i32();
+        int32_t count = static_cast<int32_t>(in.u32("key count"));
         if (count < 0) {
             result.problem = "track " + std::to_string(k) + " has a negative key count (" +
                              std::to_string(count) + ")";
             break;
         }
-        if (static_cast<size_t>(count) > in.left() / crgKeyBytes) {
+        if (static_cast<size_t>(count) > in.remaining() / crgKeyBytes) {
             result.problem = "track " + std::to_string(k) + " claims " + std::to_string(count) +
-                             " keys but only " + std::to_string(in.left()) + " bytes are left";
+                             " keys but only " + std::to_string(in.remaining()) + " bytes are left";
             break;
         }
         CameraTrack& track = tracks[k];
@@ -119,15 +60,15 @@ TrackBankRead parseTrackBank(const unsigned char* bytes, size_t size, CameraTrac
         track.count = count;
         for (int i = 0; i < count; ++i) {
             CameraKey& key = track.data[i];
-            key.x = in.f32();
-            key.y = in.f32();
-            key.z = in.f32();
-            key.time = in.f32();
-            key.mode = in.i32();
+            key.x = in.f32("key x");
+            key.y = in.f32("key y");
+            key.z = in.f32("key z");
+            key.time = in.f32("key time");
+            key.mode = static_cast<int32_t>(in.u32("key mode"));
         }
     }
     result.tracksRead = k;
-    result.bytesUsed = in.used();
+    result.bytesUsed = in.offset();
     for (; k < trackBankSize; ++k) {
         tracks[k].count = 0;
     }
@@ -135,26 +76,26 @@ TrackBankRead parseTrackBank(const unsigned char* bytes, size_t size, CameraTrac
 }
 
 std::vector<unsigned char> encodeTrackBank(const CameraTrack* tracks) {
-    std::vector<unsigned char> out;
+    ByteWriter out;
     for (int k = 0; k < trackBankSize; ++k) {
         const CameraTrack& track = tracks[k];
-        putU32(out, static_cast<uint32_t>(track.count));
+        out.u32(static_cast<uint32_t>(track.count));
         for (int i = 0; i < track.count; ++i) {
             const CameraKey& key = track.data[i];
-            putF32(out, key.x);
-            putF32(out, key.y);
-            putF32(out, key.z);
-            putF32(out, key.time);
-            putU32(out, static_cast<uint32_t>(key.mode));
+            out.f32(key.x);
+            out.f32(key.y);
+            out.f32(key.z);
+            out.f32(key.time);
+            out.u32(static_cast<uint32_t>(key.mode));
         }
     }
-    return out;
+    return out.bytes;
 }
 
 TrackBankRead loadTrackBank(const std::string& fileName, CameraTrack* tracks) {
     std::vector<unsigned char> bytes;
     std::string reason;
-    if (!readWholeFile(fileName, bytes, reason)) {
+    if (!readFileBytes(fileName, bytes, reason)) {
         for (int k = 0; k < trackBankSize; ++k) {
             tracks[k].count = 0;
         }
