@@ -33,4 +33,6 @@ int capture(int argc, char** argv) {
 
 } // namespace
 
-int main(int argc, char** argv) { return runGuarded("lumora-capture", capture, argc, argv); }
+int main(int argc, char** argv) {
+    return runGuarded("lumora-capture", capture, argc, argv);
+}

@@ -20,4 +20,6 @@ int play(int, char**) {
 
 } // namespace
 
-int main(int argc, char** argv) { return runGuarded("Meridian", play, argc, argv); }
+int main(int argc, char** argv) {
+    return runGuarded("Meridian", play, argc, argv);
+}

@@ -54,9 +54,9 @@ public:
     }
     void afterEffect(const Effect& effect) override {
         glFinish();
-        double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() -
-                                                              started)
-                        .count();
+        double ms =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
+                .count();
         std::vector<double>& times = byName[effect.name.empty() ? "(nested)" : effect.name];
         if (times.capacity() < capacity) {
             times.reserve(capacity);
@@ -114,7 +114,8 @@ private:
 class Renderer {
 public:
     Renderer(Demo& demo_, const CaptureOptions& options_)
-        : demo(demo_), options(options_), pixels(static_cast<size_t>(demo_.width) * demo_.height * 4) {}
+        : demo(demo_), options(options_),
+          pixels(static_cast<size_t>(demo_.width) * demo_.height * 4) {}
 
     // Renders the frame at `seconds` as the player would, with the music standing
     // at that time; frameDelta is one frame of the capture rate.
@@ -168,7 +169,9 @@ int rangeFrameCount(const CaptureOptions& options) {
     return count;
 }
 
-bool haveFfmpeg() { return std::system("command -v ffmpeg >/dev/null 2>&1") == 0; }
+bool haveFfmpeg() {
+    return std::system("command -v ffmpeg >/dev/null 2>&1") == 0;
+}
 
 } // namespace
 
@@ -346,7 +349,8 @@ int runCapture(Demo& demo, const CaptureOptions& options) {
             progress.show(frame + 1);
         }
         if (video != nullptr && (pclose(video) != 0 || !ok)) {
-            fprintf(stderr, "lumora-capture: ffmpeg could not write %s\n", options.videoFile.c_str());
+            fprintf(stderr, "lumora-capture: ffmpeg could not write %s\n",
+                    options.videoFile.c_str());
             ok = false;
         }
     }

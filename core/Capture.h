@@ -9,7 +9,7 @@ class Demo;
 // single frames, numbered frame sequences, a video with the soundtrack, and
 // per-effect timings.
 struct CaptureOptions {
-    std::vector<double> at;       // single frames: OUT/at-SECONDS.png
+    std::vector<double> at;        // single frames: OUT/at-SECONDS.png
     double from = -1.0, to = -1.0; // a range: OUT/frame-NNNNNN.png, or a video
     double fps = 30.0;
     std::string outFolder = "capture";

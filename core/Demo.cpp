@@ -6,8 +6,8 @@
 #include "platform/GlWindow.h"
 #include "platform/OutlineFont.h"
 
-#include <SDL.h>
 #include "platform/Gl.h"
+#include <SDL.h>
 
 #include <cmath>
 #include <cstdio>
@@ -25,13 +25,17 @@ Demo::Demo() {
 
 Demo::~Demo() = default;
 
-void Demo::addEffect(Effect* effect) { effects.append(effect); }
+void Demo::addEffect(Effect* effect) {
+    effects.append(effect);
+}
 
 void Demo::addEntry(float start, float duration, Effect* effect) {
     timeline.append(TimelineEntry{start, duration, effect});
 }
 
-bool Demo::hasMusic() const { return musicFile != nullptr; }
+bool Demo::hasMusic() const {
+    return musicFile != nullptr;
+}
 
 void Demo::openWindow() {
     ownedWindow = std::make_unique<GlWindow>(width, height, 16, 8, samples, 0, fullscreen);

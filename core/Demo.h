@@ -52,10 +52,10 @@ public:
 
     // The steps of run(), for programs that drive the same frames themselves
     // (the capture tool renders them one by one on a virtual clock).
-    void openWindow();   // window, multisampling, font, shared copy program
-    void loadEffects();  // buildTimeline(), then every load behind the loading screen
-    void startMusic();   // init, open, play from clockStart, volume
-    float readClock();   // the music position, or the timer plus clockStart
+    void openWindow();  // window, multisampling, font, shared copy program
+    void loadEffects(); // buildTimeline(), then every load behind the loading screen
+    void startMusic();  // init, open, play from clockStart, volume
+    float readClock();  // the music position, or the timer plus clockStart
     // Sets time and frameDelta, fills the spectrum, clears and renders every
     // active entry in insertion order.
     void renderFrame(float time, float frameDelta);

@@ -14,7 +14,9 @@ double Timer::readSeconds() {
     return static_cast<double>(counter - origin) * static_cast<double>(secondsPerCount);
 }
 
-void Timer::reset() { startSeconds = previousSeconds = static_cast<float>(readSeconds()); }
+void Timer::reset() {
+    startSeconds = previousSeconds = static_cast<float>(readSeconds());
+}
 
 float Timer::elapsed() {
     lastElapsed = static_cast<float>(readSeconds() - static_cast<double>(startSeconds));

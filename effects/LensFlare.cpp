@@ -8,7 +8,9 @@
 
 #include <cmath>
 
-LensFlare::LensFlare(Effect* parent) : Effect(parent) { name = "LensFlare"; }
+LensFlare::LensFlare(Effect* parent) : Effect(parent) {
+    name = "LensFlare";
+}
 
 void LensFlare::load() {
     program = demo->getProgramPair("data/lensFlare.cg", "vsMain", "psMain");
@@ -94,8 +96,8 @@ void LensFlare::drawGlow() {
             float angle = turn == 0   ? 0.13f * i + t
                           : turn == 1 ? 1.2f * t + 0.13f * i
                                       : 0.13f * i - 1.1f * t;
-            drawSprite(screenX + rnd2 * i * 0.02f, screenY + rnd1 * i * 0.02f, 0.8f, 0.95f,
-                       0.8f, 0.75f, angle);
+            drawSprite(screenX + rnd2 * i * 0.02f, screenY + rnd1 * i * 0.02f, 0.8f, 0.95f, 0.8f,
+                       0.75f, angle);
         }
     }
 

@@ -14,7 +14,9 @@ constexpr int size = oceanGridSize;
 constexpr int cells = size - 1;
 } // namespace
 
-Ocean::Ocean(Demo* demo, bool closing_) : Effect(demo), closing(closing_) { name = "Ocean"; }
+Ocean::Ocean(Demo* demo, bool closing_) : Effect(demo), closing(closing_) {
+    name = "Ocean";
+}
 
 void Ocean::load() {
     // Positions (j, i, 0); heights and normals are rewritten every frame. The

@@ -46,8 +46,9 @@ const ColumnTable& columnsOf(const WaveField& field) {
 
 // One row of heights from the column table and the row's amplitude-scaled
 // sin and cos of each wave's phase at column 0.
-__attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) void heightsOfRow(
-    const ColumnTable& columns, const double* rowSin, const double* rowCos, float* heights) {
+__attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) void
+heightsOfRow(const ColumnTable& columns, const double* rowSin, const double* rowCos,
+             float* heights) {
     for (int j = 0; j < size; ++j) {
         double z = 0.0;
         for (int k = 0; k < 4; ++k) {
@@ -61,8 +62,8 @@ __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) vo
 // row below (none for the last row); the last column's normal keeps what it had.
 // The normals are formed in contiguous scratch first so they vectorise, then the
 // row is written vertex by vertex as three pairs of floats.
-__attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) void writeRow(
-    float* vertices, int i, const float* row, const float* below) {
+__attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default"))) void
+writeRow(float* vertices, int i, const float* row, const float* below) {
     float* v = vertices + static_cast<long>(i) * size * stride;
     if (below == nullptr) {
         for (int j = 0; j < size; ++j) {
@@ -134,8 +135,8 @@ void updateWavesPlainly(float* vertices, const WaveField& field, float t, float 
             double v = i + static_cast<double>(rowOffset);
             double z = 0.0;
             for (int k = 0; k < 4; ++k) {
-                z += field.amplitude[k] *
-                     std::sin(field.perColumn[k] * u + field.perRow[k] * v + field.perSecond[k] * t);
+                z += field.amplitude[k] * std::sin(field.perColumn[k] * u + field.perRow[k] * v +
+                                                   field.perSecond[k] * t);
             }
             vertices[(i * size + j) * stride + 2] = static_cast<float>(z);
         }

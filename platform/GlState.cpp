@@ -16,9 +16,8 @@ namespace {
 
 // GL capability of a StateCap code; 0 for codes that name none.
 GLenum glCapability(int cap) {
-    static const GLenum table[] = {GL_BLEND,      GL_DEPTH_TEST, GL_ALPHA_TEST,
-                                   GL_STENCIL_TEST, 0,           GL_CULL_FACE,
-                                   GL_NORMALIZE,  GL_LINE_SMOOTH, GL_POINT_SMOOTH};
+    static const GLenum table[] = {GL_BLEND,     GL_DEPTH_TEST, GL_ALPHA_TEST,  GL_STENCIL_TEST, 0,
+                                   GL_CULL_FACE, GL_NORMALIZE,  GL_LINE_SMOOTH, GL_POINT_SMOOTH};
     if (cap < 0 || cap >= static_cast<int>(sizeof(table) / sizeof(table[0]))) {
         return 0;
     }
@@ -28,11 +27,11 @@ GLenum glCapability(int cap) {
 } // namespace
 
 unsigned int glBlendFactor(int code) {
-    static const GLenum table[] = {GL_ZERO,      GL_ONE,       GL_SRC_COLOR,
-                                   GL_ONE_MINUS_SRC_COLOR,   GL_DST_COLOR,
-                                   GL_ONE_MINUS_DST_COLOR,   GL_SRC_ALPHA,
-                                   GL_ONE_MINUS_SRC_ALPHA,   GL_DST_ALPHA,
-                                   GL_ONE_MINUS_DST_ALPHA};
+    static const GLenum table[] = {GL_ZERO,      GL_ONE,
+                                   GL_SRC_COLOR, GL_ONE_MINUS_SRC_COLOR,
+                                   GL_DST_COLOR, GL_ONE_MINUS_DST_COLOR,
+                                   GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA,
+                                   GL_DST_ALPHA, GL_ONE_MINUS_DST_ALPHA};
     if (code < 0 || code > 9) {
         unknownCode("blend factor", code);
     }
@@ -80,10 +79,18 @@ void blendFunction(int source, int destination) {
     glBlendFunc(glBlendFactor(source), glBlendFactor(destination));
 }
 
-void depthFunction(int compare) { glDepthFunc(glCompareFunc(compare)); }
-void alphaFunction(int compare, float reference) { glAlphaFunc(glCompareFunc(compare), reference); }
-void depthMask(bool write) { glDepthMask(write ? GL_TRUE : GL_FALSE); }
-void lineWidth(float width) { glLineWidth(width); }
+void depthFunction(int compare) {
+    glDepthFunc(glCompareFunc(compare));
+}
+void alphaFunction(int compare, float reference) {
+    glAlphaFunc(glCompareFunc(compare), reference);
+}
+void depthMask(bool write) {
+    glDepthMask(write ? GL_TRUE : GL_FALSE);
+}
+void lineWidth(float width) {
+    glLineWidth(width);
+}
 
 void cullFace(int code) {
     if (code >= 0 && code <= 2) {
@@ -137,7 +144,9 @@ void lookAt(float eyeX, float eyeY, float eyeZ, float targetX, float targetY, fl
     gluLookAt(eyeX, eyeY, eyeZ, targetX, targetY, targetZ, upX, upY, upZ);
 }
 
-void viewport(int x, int y, int width, int height) { glViewport(x, y, width, height); }
+void viewport(int x, int y, int width, int height) {
+    glViewport(x, y, width, height);
+}
 
 void clear(float red, float green, float blue, float alpha, bool colour, bool depth, bool stencil) {
     glClearColor(red, green, blue, alpha);
@@ -158,8 +167,12 @@ void disableVertexPrograms() {
     }
 }
 
-void beginPrimitive(int primitive) { glBegin(glPrimitive(primitive)); }
-void endPrimitive() { glEnd(); }
+void beginPrimitive(int primitive) {
+    glBegin(glPrimitive(primitive));
+}
+void endPrimitive() {
+    glEnd();
+}
 
 void vertexAttribute(int code, const float* values) {
     if (code == AttributeCode::Position) {

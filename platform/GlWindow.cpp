@@ -3,9 +3,9 @@
 #include "platform/Fatal.h"
 #include "resources/ShaderContext.h"
 
+#include "platform/Gl.h"
 #include <SDL.h>
 #include <SDL_syswm.h>
-#include "platform/Gl.h"
 
 #include <string>
 

@@ -3,8 +3,8 @@
 #include "platform/GlState.h"
 #include "platform/GlWindow.h"
 
-#include <SDL.h>
 #include "platform/Gl.h"
+#include <SDL.h>
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -82,7 +82,8 @@ struct ContourBuilder {
     void cubicTo(const Point& c1, const Point& c2, const Point& p) {
         double ax = last[0] - 2 * c1[0] + c2[0], ay = last[1] - 2 * c1[1] + c2[1];
         double bx = c1[0] - 2 * c2[0] + p[0], by = c1[1] - 2 * c2[1] + p[1];
-        double deviation = 0.75 * std::max(std::sqrt(ax * ax + ay * ay), std::sqrt(bx * bx + by * by));
+        double deviation =
+            0.75 * std::max(std::sqrt(ax * ax + ay * ay), std::sqrt(bx * bx + by * by));
         int n = segmentsFor(deviation);
         Point start = last;
         for (int i = 1; i <= n; ++i) {
@@ -119,9 +120,15 @@ int outlineCubicTo(const FT_Vector* c1, const FT_Vector* c2, const FT_Vector* to
 // until the polygon ends.
 std::deque<Point>* combinedPoints = nullptr;
 
-void GLAPIENTRY tessBegin(GLenum type) { glBegin(type); }
-void GLAPIENTRY tessVertex(void* data) { glVertex3dv(static_cast<const double*>(data)); }
-void GLAPIENTRY tessEnd() { glEnd(); }
+void GLAPIENTRY tessBegin(GLenum type) {
+    glBegin(type);
+}
+void GLAPIENTRY tessVertex(void* data) {
+    glVertex3dv(static_cast<const double*>(data));
+}
+void GLAPIENTRY tessEnd() {
+    glEnd();
+}
 void GLAPIENTRY tessCombine(GLdouble coords[3], void**, GLfloat*, void** out) {
     combinedPoints->push_back({coords[0], coords[1], coords[2]});
     *out = combinedPoints->back().data();
@@ -218,7 +225,8 @@ void drawText(const OutlineFont* font, int x, int y, const char* format, ...) {
     if (written < 0) {
         return;
     }
-    int length = written < static_cast<int>(sizeof text) ? written : static_cast<int>(sizeof text) - 1;
+    int length =
+        written < static_cast<int>(sizeof text) ? written : static_cast<int>(sizeof text) - 1;
 
     disableFragmentPrograms();
     disableVertexPrograms();

@@ -23,11 +23,15 @@ struct Vec3 {
     const float* data() const { return &x; }
 };
 
-inline float dot(const Vec3& a, const Vec3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+inline float dot(const Vec3& a, const Vec3& b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
 inline Vec3 cross(const Vec3& a, const Vec3& b) {
     return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
-inline float length(const Vec3& v) { return std::sqrt(dot(v, v)); }
+inline float length(const Vec3& v) {
+    return std::sqrt(dot(v, v));
+}
 inline Vec3 normalize(const Vec3& v) {
     float l = length(v);
     return l > 0.0f ? v * (1.0f / l) : v;

@@ -7,8 +7,8 @@
 bool writePng(const std::string& fileName, int width, int height, int components,
               const unsigned char* pixels, bool bottomRowFirst) {
     stbi_flip_vertically_on_write(bottomRowFirst ? 1 : 0);
-    int written = stbi_write_png(fileName.c_str(), width, height, components, pixels,
-                                 width * components);
+    int written =
+        stbi_write_png(fileName.c_str(), width, height, components, pixels, width * components);
     stbi_flip_vertically_on_write(0);
     return written != 0;
 }

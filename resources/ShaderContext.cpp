@@ -5,7 +5,9 @@
 
 #include <string>
 
-ShaderContext::ShaderContext() { glGenProgramPipelines(1, &pipeline); }
+ShaderContext::ShaderContext() {
+    glGenProgramPipelines(1, &pipeline);
+}
 
 ShaderContext::~ShaderContext() {
     glBindProgramPipeline(0);
@@ -50,9 +52,15 @@ void ShaderContext::unbindProgram(int profile) {
     apply();
 }
 
-bool ShaderContext::profileEnabled(int profile) const { return stage(profile).enabled; }
-GLuint ShaderContext::boundProgram(int profile) const { return stage(profile).bound; }
-GLuint ShaderContext::activeProgram(int profile) const { return stage(profile).active; }
+bool ShaderContext::profileEnabled(int profile) const {
+    return stage(profile).enabled;
+}
+GLuint ShaderContext::boundProgram(int profile) const {
+    return stage(profile).bound;
+}
+GLuint ShaderContext::activeProgram(int profile) const {
+    return stage(profile).active;
+}
 
 void ShaderContext::apply() {
     GLuint wantVertex = vertex.enabled ? vertex.bound : 0;

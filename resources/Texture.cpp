@@ -1,6 +1,5 @@
 #include "resources/Texture.h"
 
-
 #include "platform/Gl.h"
 #include <cstddef>
 #include <vector>
@@ -41,7 +40,9 @@ Texture::Texture(const PixelSource& source, TextureFilter filter_)
     create(source.pixels());
 }
 
-Texture::~Texture() { glDeleteTextures(1, &textureName); }
+Texture::~Texture() {
+    glDeleteTextures(1, &textureName);
+}
 
 void Texture::create(const void* pixels) {
     glGenTextures(1, &textureName);
@@ -67,8 +68,8 @@ void Texture::create(const void* pixels) {
     case TextureFilter::Nearest:
     case TextureFilter::Linear: {
         GLint mode = filter == TextureFilter::Nearest ? GL_NEAREST : GL_LINEAR;
-        glTexImage2D(GL_TEXTURE_2D, 0, internalFormat, width, height, 0, pixelFormat,
-                     componentType, pixels);
+        glTexImage2D(GL_TEXTURE_2D, 0, internalFormat, width, height, 0, pixelFormat, componentType,
+                     pixels);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, mode);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, mode);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);

@@ -8,7 +8,8 @@ namespace {
 
 TEST(InspectProgramTest, SummarisesTheShippedBankAndNamesDamage) {
     std::string output;
-    ASSERT_EQ(runCommand(stageProgram("lumora-inspect") + " data/tracks/1.crg", &output), 0) << output;
+    ASSERT_EQ(runCommand(stageProgram("lumora-inspect") + " data/tracks/1.crg", &output), 0)
+        << output;
     EXPECT_NE(output.find("track 0 \"Camera Position\""), std::string::npos);
     EXPECT_NE(output.find("track 2 \"Camera Up Vector\""), std::string::npos);
 
@@ -17,14 +18,16 @@ TEST(InspectProgramTest, SummarisesTheShippedBankAndNamesDamage) {
     std::string bytes((std::istreambuf_iterator<char>(bank)), std::istreambuf_iterator<char>());
     std::ofstream(folder.file("short.crg"), std::ios::binary) << bytes.substr(0, 100);
     output.clear();
-    EXPECT_EQ(runCommand(stageProgram("lumora-inspect") + " " + folder.file("short.crg"), &output), 1);
-    EXPECT_NE(output.find(folder.file("short.crg") + ": track 0 claims"), std::string::npos) << output;
+    EXPECT_EQ(runCommand(stageProgram("lumora-inspect") + " " + folder.file("short.crg"), &output),
+              1);
+    EXPECT_NE(output.find(folder.file("short.crg") + ": track 0 claims"), std::string::npos)
+        << output;
 }
 
 TEST(InspectProgramTest, PrintsTheSpectrumAtEachTime) {
     std::string output;
-    ASSERT_EQ(runCommand(stageProgram("lumora-inspect") + " data/music.mp3 --at 10 --at 160", &output),
-              0)
+    ASSERT_EQ(
+        runCommand(stageProgram("lumora-inspect") + " data/music.mp3 --at 10 --at 160", &output), 0)
         << output;
     EXPECT_NE(output.find("44100 Hz"), std::string::npos);
     std::istringstream lines(output);

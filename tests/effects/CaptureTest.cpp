@@ -121,7 +121,8 @@ TEST_F(CaptureTest, FramesMatchTheirGoldenPictures) {
         Picture frame = shrink(readPng(folder->file(name)), 10);
         if (update) {
             std::filesystem::create_directories(goldenFolder);
-            ASSERT_TRUE(writePng(goldenFolder + name, frame.width, frame.height, 4, frame.rgba.data()));
+            ASSERT_TRUE(
+                writePng(goldenFolder + name, frame.width, frame.height, 4, frame.rgba.data()));
             continue;
         }
         Picture golden = readPng(goldenFolder + name);
@@ -166,8 +167,8 @@ TEST(CaptureVideoTest, EncodesARangeWithTheSoundtrack) {
     TempDir folder;
     std::string output;
     ASSERT_EQ(runCommand("SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy " +
-                             stageProgram("lumora-capture") + " --quiet --from 10 --to 10.5 --video " +
-                             folder.file("clip.mp4"),
+                             stageProgram("lumora-capture") +
+                             " --quiet --from 10 --to 10.5 --video " + folder.file("clip.mp4"),
                          &output),
               0)
         << output;

@@ -1,10 +1,10 @@
 // The opening and closing seas, rendered through the demo's frame code on the
 // shared context with the generated data folder. The typography is swapped for
 // solid pictures so the overlay and its fades can be read off single pixels.
+#include "effects/Ocean.h"
 #include "core/Demo.h"
 #include "effects/FullscreenPass.h"
 #include "effects/LensFlare.h"
-#include "effects/Ocean.h"
 #include "platform/Gl.h"
 #include "platform/GlState.h"
 #include "resources/Geometry.h"

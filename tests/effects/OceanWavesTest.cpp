@@ -18,7 +18,9 @@ double exactHeight(const WaveField& field, double t, double u, double v) {
     return z;
 }
 
-std::vector<float> grid() { return std::vector<float>(size * size * oceanFloatsPerVertex, 0.0f); }
+std::vector<float> grid() {
+    return std::vector<float>(size * size * oceanFloatsPerVertex, 0.0f);
+}
 
 TEST(OceanWavesTest, HeightsAreTheDoublePrecisionSumRoundedOnce) {
     std::vector<float> fast = grid();
@@ -30,7 +32,8 @@ TEST(OceanWavesTest, HeightsAreTheDoublePrecisionSumRoundedOnce) {
                 float z = fast[(i * size + j) * oceanFloatsPerVertex + 2];
                 // The rounding to float plus at most 1e-9 of drift before it.
                 double halfUlp = std::ldexp(1.0, std::ilogb(exact) - 24);
-                ASSERT_LE(std::fabs(z - exact), halfUlp + 1e-9) << "t " << t << " at " << i << ", " << j;
+                ASSERT_LE(std::fabs(z - exact), halfUlp + 1e-9)
+                    << "t " << t << " at " << i << ", " << j;
                 ASSERT_LE(std::fabs(z), 7.4f);
             }
         }
@@ -66,7 +69,8 @@ TEST(OceanWavesTest, NormalsAreUnitAndTheLastRowAndColumnAreLeftAlone) {
             }
             EXPECT_NEAR(n[0] * n[0] + n[1] * n[1] + n[2] * n[2], 1.0f, 1e-5f);
             // Normals lean along (dx, dy), unnegated.
-            float dx = v[(i * size + j + 1) * oceanFloatsPerVertex + 2] - v[(i * size + j) * oceanFloatsPerVertex + 2];
+            float dx = v[(i * size + j + 1) * oceanFloatsPerVertex + 2] -
+                       v[(i * size + j) * oceanFloatsPerVertex + 2];
             EXPECT_EQ(n[0] > 0, dx > 0);
             EXPECT_GT(n[2], 0.0f);
         }

@@ -1,7 +1,7 @@
 // The GL helpers: what state each leaves behind, read back from GL.
+#include "platform/GlState.h"
 #include "platform/EngineError.h"
 #include "platform/Gl.h"
-#include "platform/GlState.h"
 #include "platform/GlWindow.h"
 #include "platform/RenderTarget.h"
 #include "resources/ShaderContext.h"
@@ -215,7 +215,8 @@ TEST_F(GlStateTest, RenderTargetRestoresViewportAndWindowFramebuffer) {
     EXPECT_EQ(target.colour[0]->pixelKind, PixelKind::Rgba8);
 
     target.bind();
-    EXPECT_EQ(glCheckFramebufferStatus(GL_FRAMEBUFFER), static_cast<GLenum>(GL_FRAMEBUFFER_COMPLETE));
+    EXPECT_EQ(glCheckFramebufferStatus(GL_FRAMEBUFFER),
+              static_cast<GLenum>(GL_FRAMEBUFFER_COMPLETE));
     glGetIntegerv(GL_VIEWPORT, view);
     EXPECT_EQ(view[2], 64);
     EXPECT_EQ(view[3], 32);
@@ -287,7 +288,8 @@ TEST_F(GlStateTest, TexturesFromSizeHoldZerosOrNothing) {
     glBindTexture(GL_TEXTURE_2D, narrow.textureName);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, back);
-    EXPECT_EQ(std::vector<unsigned char>(back, back + 18), std::vector<unsigned char>(rgb, rgb + 18));
+    EXPECT_EQ(std::vector<unsigned char>(back, back + 18),
+              std::vector<unsigned char>(rgb, rgb + 18));
 
     GLint wrap = 0;
     narrow.setWrap(1);

@@ -139,10 +139,13 @@ TEST(TimerTest, ElapsedAndDeltaKeepSeparateReferences) {
 }
 
 TEST(FatalTest, UncaughtEngineErrorsEndTheProgramWithTheirMessage) {
-    auto throwing = [](int, char**) -> int { throw EngineError("index 3 outside an array of 2 items"); };
+    auto throwing = [](int, char**) -> int {
+        throw EngineError("index 3 outside an array of 2 items");
+    };
     EXPECT_EXIT(runGuarded("Meridian", throwing, 0, nullptr), ::testing::ExitedWithCode(1),
                 "index 3 outside an array of 2 items");
-    EXPECT_EXIT(fatalError("Caption", "the reason"), ::testing::ExitedWithCode(1), "Caption: the reason");
+    EXPECT_EXIT(fatalError("Caption", "the reason"), ::testing::ExitedWithCode(1),
+                "Caption: the reason");
 }
 
 TEST(PlayerTest, SixSamplePlayerReportsThePixelFormatOnLlvmpipe) {

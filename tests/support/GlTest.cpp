@@ -39,7 +39,9 @@ void GlTest::SetUp() {
     clear(0.0f, 0.0f, 0.0f, 0.0f, true, true, true);
 }
 
-void GlTest::TearDown() { expectNoGlError(); }
+void GlTest::TearDown() {
+    expectNoGlError();
+}
 
 std::array<int, 4> GlTest::pixel(int x, int y) {
     unsigned char rgba[4] = {0, 0, 0, 0};
@@ -48,7 +50,9 @@ std::array<int, 4> GlTest::pixel(int x, int y) {
     return {rgba[0], rgba[1], rgba[2], rgba[3]};
 }
 
-void GlTest::expectNoGlError() { EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR)); }
+void GlTest::expectNoGlError() {
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
 
 TempDir::TempDir() {
     std::string pattern = (std::filesystem::temp_directory_path() / "lumora-test-XXXXXX").string();
@@ -79,4 +83,6 @@ int runCommand(const std::string& command, std::string* output) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-std::string stageProgram(const std::string& name) { return std::string(LUMORA_STAGE_DIR) + "/" + name; }
+std::string stageProgram(const std::string& name) {
+    return std::string(LUMORA_STAGE_DIR) + "/" + name;
+}
