@@ -1,13 +1,11 @@
 #include "content/Canvas.h"
 
 #include "content/OutputFolder.h"
+#include "resources/ImageWriter.h"
 
 #include <algorithm>
 #include <cmath>
 
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#define STB_IMAGE_WRITE_STATIC
-#include <stb_image_write.h>
 
 Rgba mix(const Rgba& x, const Rgba& y, float t) {
     return {x.r + (y.r - x.r) * t, x.g + (y.g - x.g) * t, x.b + (y.b - x.b) * t,
@@ -124,28 +122,19 @@ std::vector<unsigned char> Canvas::bytes(int components) const {
     return out;
 }
 
-namespace {
-void appendBytes(void* context, void* data, int size) {
-    auto* out = static_cast<std::vector<unsigned char>*>(context);
-    auto* first = static_cast<unsigned char*>(data);
-    out->insert(out->end(), first, first + size);
-}
-} // namespace
-
 void Canvas::writeJpeg(OutputFolder& folder, const std::string& path, int quality) const {
-    std::vector<unsigned char> encoded;
     const std::vector<unsigned char> rgb = bytes(3);
-    if (!stbi_write_jpg_to_func(appendBytes, &encoded, w, h, 3, rgb.data(), quality))
+    const std::vector<unsigned char> encoded = encodeJpeg(w, h, 3, rgb.data(), quality);
+    if (encoded.empty())
         throw ContentError(folder.pathOf(path) + ": JPEG encoding failed");
     folder.write(path, encoded);
 }
 
 void Canvas::writePng(OutputFolder& folder, const std::string& path, bool withAlpha) const {
     const int components = withAlpha ? 4 : 3;
-    std::vector<unsigned char> encoded;
     const std::vector<unsigned char> raw = bytes(components);
-    if (!stbi_write_png_to_func(appendBytes, &encoded, w, h, components, raw.data(),
-                                w * components))
+    const std::vector<unsigned char> encoded = encodePng(w, h, components, raw.data());
+    if (encoded.empty())
         throw ContentError(folder.pathOf(path) + ": PNG encoding failed");
     folder.write(path, encoded);
 }

@@ -1,5 +1,6 @@
 #include "resources/Image.h"
 #include "resources/ByteReader.h"
+#include "resources/ImageWriter.h"
 #include "resources/TextFile.h"
 
 #include "support/GlTest.h"
@@ -8,25 +9,11 @@
 
 #include <cstring>
 
-#define STB_IMAGE_WRITE_STATIC
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#include <stb_image_write.h>
 
 namespace {
 
-void appendBytes(std::vector<unsigned char>* out, const void* data, int size) {
-    const unsigned char* p = static_cast<const unsigned char*>(data);
-    out->insert(out->end(), p, p + size);
-}
-
 std::vector<unsigned char> png(int w, int h, int comp, const std::vector<unsigned char>& pixels) {
-    std::vector<unsigned char> bytes;
-    stbi_write_png_to_func(
-        [](void* context, void* data, int size) {
-            appendBytes(static_cast<std::vector<unsigned char>*>(context), data, size);
-        },
-        &bytes, w, h, comp, pixels.data(), w * comp);
-    return bytes;
+    return encodePng(w, h, comp, pixels.data());
 }
 
 // Baseline JPEGs of one flat 8 x 8 block, built by hand: one component (grey) or

@@ -1,15 +1,13 @@
 #include "resources/NmdScene.h"
 #include "platform/GlState.h"
 #include "resources/ByteReader.h"
+#include "resources/ImageWriter.h"
 #include "resources/Texture.h"
 
 #include "support/GlTest.h"
 
 #include "platform/Gl.h"
 
-#define STB_IMAGE_WRITE_STATIC
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#include <stb_image_write.h>
 
 namespace {
 
@@ -40,7 +38,7 @@ void writeFlatPicture(const std::string& path, unsigned char r, unsigned char g,
     for (int i = 0; i < 16; ++i) {
         pixels.insert(pixels.end(), {r, g, b});
     }
-    ASSERT_TRUE(stbi_write_png(path.c_str(), 4, 4, 3, pixels.data(), 12));
+    ASSERT_TRUE(writePng(path, 4, 4, 3, pixels.data()));
 }
 
 void writeModel(const std::string& path, const NmdFile& model) {

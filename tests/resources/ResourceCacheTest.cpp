@@ -1,5 +1,6 @@
 #include "core/Demo.h"
 #include "resources/ByteReader.h"
+#include "resources/ImageWriter.h"
 #include "resources/EbrMesh.h"
 #include "resources/Geometry.h"
 #include "resources/Image.h"
@@ -12,9 +13,6 @@
 
 #include <cstdio>
 
-#define STB_IMAGE_WRITE_STATIC
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#include <stb_image_write.h>
 
 namespace {
 
@@ -36,7 +34,7 @@ std::string writeRamp(const TempDir& dir, const std::string& name) {
         pixels[i * 3 + 2] = 10;
     }
     std::string path = dir.file(name);
-    EXPECT_TRUE(stbi_write_png(path.c_str(), 4, 4, 3, pixels.data(), 12));
+    EXPECT_TRUE(writePng(path, 4, 4, 3, pixels.data()));
     return path;
 }
 
