@@ -170,6 +170,8 @@ TEST(PlayerTest, PlayersRunHeadlessAndEndCleanlyOnSigterm) {
                               "2>/dev/null || break; done; wait $pid)";
         std::string output;
         EXPECT_EQ(runCommand(command, &output), 0) << player << ": " << output;
+        EXPECT_NE(output.find("Loading element \"Ocean\"...Done."), std::string::npos) << output;
+        EXPECT_NE(output.find("Loading element \"Camrig\"...Done."), std::string::npos) << output;
     }
 }
 
