@@ -4,6 +4,7 @@
 #include "core/Music.h"
 #include "effects/FullscreenPass.h"
 #include "platform/GlWindow.h"
+#include "platform/Lifetime.h"
 #include "platform/OutlineFont.h"
 
 #include "platform/Gl.h"
@@ -26,6 +27,8 @@ Demo::Demo() {
 Demo::~Demo() = default;
 
 void Demo::addEffect(Effect* effect) {
+    // Effects live until the process ends.
+    keepForLifetime(effect);
     effects.append(effect);
 }
 
@@ -44,6 +47,7 @@ void Demo::openWindow() {
     ownedFont = std::make_unique<OutlineFont>("Verdana");
     font = ownedFont.get();
     copyProgram = new FullscreenPass();
+    keepForLifetime(copyProgram);
 }
 
 void Demo::loadEffects() {

@@ -1,4 +1,5 @@
 #include "core/Demo.h"
+#include "platform/Lifetime.h"
 
 #include "resources/CgProgram.h"
 #include "resources/EbrMesh.h"
@@ -7,16 +8,6 @@
 #include "resources/TextFile.h"
 #include "resources/Texture.h"
 
-#if defined(__SANITIZE_ADDRESS__)
-#define LUMORA_LEAK_CHECKER 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define LUMORA_LEAK_CHECKER 1
-#endif
-#endif
-#ifdef LUMORA_LEAK_CHECKER
-#include <sanitizer/lsan_interface.h>
-#endif
 
 // Every request looks its key up (inserting an empty entry when absent) and loads
 // only when the entry is empty, so an entry a load left empty loads again.
@@ -27,10 +18,8 @@ T* cached(std::map<std::string, void*>& cache, const std::string& key, Load load
     void*& entry = cache[key];
     if (entry == nullptr) {
         entry = load();
-#ifdef LUMORA_LEAK_CHECKER
         // Cached objects live until the process ends, past the Demo and its maps.
-        __lsan_ignore_object(entry);
-#endif
+        keepForLifetime(entry);
     }
     return static_cast<T*>(entry);
 }

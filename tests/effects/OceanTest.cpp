@@ -30,7 +30,8 @@ protected:
         GlTest::SetUp();
         demo.window = &window();
         demo.verbose = false;
-        demo.copyProgram = new FullscreenPass();
+        copyProgram = std::make_unique<FullscreenPass>();
+        demo.copyProgram = copyProgram.get();
         opening = new Ocean(&demo, false);
         closing = new Ocean(&demo, true);
         demo.loadEffects();
@@ -48,6 +49,7 @@ protected:
     }
 
     Demo demo;
+    std::unique_ptr<FullscreenPass> copyProgram;
     Ocean* opening = nullptr;
     Ocean* closing = nullptr;
 };

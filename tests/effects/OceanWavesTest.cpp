@@ -31,7 +31,8 @@ TEST(OceanWavesTest, HeightsAreTheDoublePrecisionSumRoundedOnce) {
                 double exact = exactHeight(openingSea, t, j, i);
                 float z = fast[(i * size + j) * oceanFloatsPerVertex + 2];
                 // The rounding to float plus at most 1e-9 of drift before it.
-                double halfUlp = std::ldexp(1.0, std::ilogb(exact) - 24);
+                float rounded = std::fabs(static_cast<float>(exact));
+                double halfUlp = (std::nextafter(rounded, INFINITY) - rounded) / 2.0;
                 ASSERT_LE(std::fabs(z - exact), halfUlp + 1e-9)
                     << "t " << t << " at " << i << ", " << j;
                 ASSERT_LE(std::fabs(z), 7.4f);
