@@ -1,6 +1,7 @@
 #include "content/Soundtrack.h"
 
 #include "content/ContentGroups.h"
+#include "content/Mp3Encoder.h"
 #include "content/OutputFolder.h"
 #include "content/Synth.h"
 
@@ -317,5 +318,14 @@ std::vector<float> renderSoundtrack() {
 }
 
 void writeSoundtrack(OutputFolder& folder) {
-    folder.write("data/music.mp3", encodeMp3(renderSoundtrack()));
+    folder.write("data/music.mp3", encodeSoundtrack(renderSoundtrack()));
+}
+
+std::vector<unsigned char> encodeSoundtrack(const std::vector<float>& interleaved) {
+    std::string error;
+    std::vector<unsigned char> encoded =
+        encodeMp3(interleaved.data(), interleaved.size() / 2, 2, kSampleRate, 192, error);
+    if (encoded.empty())
+        throw ContentError("data/music.mp3: " + error);
+    return encoded;
 }

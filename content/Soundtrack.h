@@ -18,6 +18,6 @@ constexpr double kLength = 192.0;
 // Composes and synthesises the whole song: interleaved stereo floats at 44.1 kHz.
 std::vector<float> renderSoundtrack();
 
-// Encodes interleaved stereo floats at 44.1 kHz as a constant-bit-rate MP3 with
-// a gapless tag, so decoders start exactly at the first sample.
-std::vector<unsigned char> encodeMp3(const std::vector<float>& interleaved);
+// Encodes the song (interleaved stereo floats at 44.1 kHz) as "data/music.mp3"
+// is written: 192 kbit/s with a gapless tag.
+std::vector<unsigned char> encodeSoundtrack(const std::vector<float>& interleaved);

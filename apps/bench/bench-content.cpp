@@ -21,7 +21,7 @@ BENCHMARK(soundtrackSynthesis)->Unit(benchmark::kMillisecond)->Iterations(1);
 void soundtrackEncoding(benchmark::State& state) {
     const std::vector<float> song = renderSoundtrack();
     for (auto _ : state)
-        benchmark::DoNotOptimize(encodeMp3(song));
+        benchmark::DoNotOptimize(encodeSoundtrack(song));
 }
 BENCHMARK(soundtrackEncoding)->Unit(benchmark::kMillisecond)->Iterations(1);
 
