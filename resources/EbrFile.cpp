@@ -168,3 +168,19 @@ void computeSmoothNormals(float* records, size_t stride, size_t vertexCount,
         }
     }
 }
+
+void ebrVertexRecords(const EbrPart& part, std::vector<float>& records) {
+    const size_t vertexCount = part.vertices.size();
+    records.assign(vertexCount * 8, 0.0f);
+    for (size_t i = 0; i < vertexCount; ++i) {
+        const EbrVertex& v = part.vertices[i];
+        float* r = &records[i * 8];
+        r[0] = v.x;
+        r[1] = v.y;
+        r[2] = v.z;
+        r[6] = v.u;
+        r[7] = -v.v;
+    }
+    computeSmoothNormals(records.data(), 8, vertexCount, part.indices.data(), part.indices.size(),
+                         true);
+}

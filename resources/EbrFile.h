@@ -38,6 +38,11 @@ bool encodeEbr(const std::vector<EbrPart>& parts, std::vector<unsigned char>& by
                std::string& error);
 bool writeEbrFile(const std::string& path, const std::vector<EbrPart>& parts, std::string& error);
 
+// The records a part is drawn from: 8 floats a vertex (position, smooth normal,
+// u and the negated v, matching top-row-first textures). Indices must be below
+// the vertex count.
+void ebrVertexRecords(const EbrPart& part, std::vector<float>& records);
+
 // Smooth normals over interleaved records of `stride` floats holding the position
 // at float 0 and the normal at float 3. Each triangle adds its unit face normal
 // (p0 - p1) x (p2 - p1) to its three vertices, whatever its area; with normalise

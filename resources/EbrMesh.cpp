@@ -30,19 +30,8 @@ void EbrMesh::build(const std::vector<EbrPart>& source, int vertexUsage, int ind
                                   " is not below the vertex count " + std::to_string(vertexCount));
             }
         }
-        records.assign(vertexCount * 8, 0.0f);
-        for (size_t i = 0; i < vertexCount; ++i) {
-            const EbrVertex& v = part.vertices[i];
-            float* r = &records[i * 8];
-            r[0] = v.x;
-            r[1] = v.y;
-            r[2] = v.z;
-            r[6] = v.u;
-            r[7] = -v.v;
-        }
         // The records are complete before upload, so buffer objects need no map.
-        computeSmoothNormals(records.data(), 8, vertexCount, part.indices.data(),
-                             part.indices.size(), true);
+        ebrVertexRecords(part, records);
 
         auto geometry = std::make_unique<Geometry>();
         geometry->vertexBuffers[0] = new VertexBuffer(3, components, static_cast<int>(vertexCount),

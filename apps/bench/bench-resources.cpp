@@ -72,14 +72,7 @@ void BM_ReadEbrWithNormals(benchmark::State& state) {
         std::vector<EbrPart> parts;
         readEbr(bytes.data(), bytes.size(), parts, error);
         const EbrPart& part = parts[0];
-        records.assign(part.vertices.size() * 8, 0.0f);
-        for (size_t i = 0; i < part.vertices.size(); ++i) {
-            records[i * 8] = part.vertices[i].x;
-            records[i * 8 + 1] = part.vertices[i].y;
-            records[i * 8 + 2] = part.vertices[i].z;
-        }
-        computeSmoothNormals(records.data(), 8, part.vertices.size(), part.indices.data(),
-                             part.indices.size(), true);
+        ebrVertexRecords(part, records);
         benchmark::DoNotOptimize(records.data());
     }
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(bytes.size()));

@@ -46,6 +46,10 @@ struct Token {
 };
 
 std::vector<Token> tokenize(const std::string& source, Diagnostics& diag);
+
+// The binary operators from the loosest binding level to the tightest, as C has
+// them; the parser and the preprocessor's #if arithmetic climb the same table.
+extern const std::vector<std::vector<const char*>> binaryOperatorLevels;
 std::vector<Token> preprocess(const std::vector<Token>& tokens, Diagnostics& diag);
 
 // ---- Types -----------------------------------------------------------------

@@ -5,6 +5,10 @@
 
 namespace cg {
 
+const std::vector<std::vector<const char*>> binaryOperatorLevels = {
+    {"||"},       {"&&"},     {"|"},          {"^"}, {"&"}, {"==", "!="}, {"<", ">", "<=", ">="},
+    {"<<", ">>"}, {"+", "-"}, {"*", "/", "%"}};
+
 void Diagnostics::error(int line, const std::string& message) {
     listing += fileName + "(" + std::to_string(line) + ") : error: " + message + "\n";
     ++errorCount;

@@ -984,16 +984,7 @@ Node* Parser::conditional() {
 }
 
 Node* Parser::binary(int level) {
-    static const std::vector<std::vector<const char*>> levels = {{"||"},
-                                                                 {"&&"},
-                                                                 {"|"},
-                                                                 {"^"},
-                                                                 {"&"},
-                                                                 {"==", "!="},
-                                                                 {"<", ">", "<=", ">="},
-                                                                 {"<<", ">>"},
-                                                                 {"+", "-"},
-                                                                 {"*", "/", "%"}};
+    const auto& levels = binaryOperatorLevels;
     if (level == static_cast<int>(levels.size())) {
         return unary();
     }

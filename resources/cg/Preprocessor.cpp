@@ -364,23 +364,14 @@ private:
         return c;
     }
     long long binary(int level) {
-        static const std::vector<std::vector<std::string>> levels = {{"||"},
-                                                                     {"&&"},
-                                                                     {"|"},
-                                                                     {"^"},
-                                                                     {"&"},
-                                                                     {"==", "!="},
-                                                                     {"<", ">", "<=", ">="},
-                                                                     {"<<", ">>"},
-                                                                     {"+", "-"},
-                                                                     {"*", "/", "%"}};
+        const auto& levels = binaryOperatorLevels;
         if (level == static_cast<int>(levels.size())) {
             return unary();
         }
         long long left = binary(level + 1);
         while (pos < tokens.size()) {
             std::string op;
-            for (const std::string& o : levels[static_cast<size_t>(level)]) {
+            for (const char* o : levels[static_cast<size_t>(level)]) {
                 if (tokens[pos].text == o) {
                     op = o;
                 }
