@@ -3,6 +3,7 @@
 #include "core/LoadingScreen.h"
 #include "core/Music.h"
 #include "effects/FullscreenPass.h"
+#include "platform/GlState.h"
 #include "platform/GlWindow.h"
 #include "platform/Lifetime.h"
 #include "platform/OutlineFont.h"
@@ -114,6 +115,13 @@ void Demo::renderFrame(float now, float delta) {
             }
         }
     }
+}
+
+void Demo::applyCamera() {
+    const Vec3& eye = controllerValues[0];
+    const Vec3& target = controllerValues[1];
+    const Vec3& up = controllerValues[2];
+    lookAt(eye.x, eye.y, eye.z, target.x, target.y, target.z, up.x, up.y, up.z);
 }
 
 void Demo::closeWindow() {

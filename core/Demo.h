@@ -62,6 +62,10 @@ public:
     void closeWindow();
     bool hasMusic() const;
 
+    // Identity model-view, then a look-at from controller 0 to controller 1 with
+    // controller 2 as the up vector.
+    void applyCamera();
+
     // Resource caches: every file is read, decoded or compiled once and the same
     // object is returned to every caller for the rest of the run.
     Image* getImage(std::string fileName);
