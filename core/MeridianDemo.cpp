@@ -16,6 +16,8 @@ MeridianDemo::MeridianDemo(bool cameraEditor_) : cameraEditor(cameraEditor_) {
 }
 
 void MeridianDemo::buildTimeline() {
+    // Scenes are constructed in the order they play: their loads draw from the
+    // process-wide generator in that order, and the random layouts rely on it.
     addEntry(0.0f, 25.55f, new Ocean(this, false));
 
     // The closing sea overlaps the metaballs' last half second and clears their
