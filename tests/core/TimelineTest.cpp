@@ -143,6 +143,13 @@ TEST_F(LoadingTest, BarCoversItsShareOfTheGreyBar) {
     showProgress(demo, 0.5f, window());
     EXPECT_NEAR(whiteUntil(), 399, 1);
     EXPECT_EQ(pixel(500, 330)[0], 128);
+    // Both parts span device y 0 to 0.2: rows 300 to 359 of 600.
+    for (int x : {200, 500}) {
+        EXPECT_EQ(pixel(x, 299)[0], 0) << x;
+        EXPECT_GT(pixel(x, 300)[0], 100) << x;
+        EXPECT_GT(pixel(x, 359)[0], 100) << x;
+        EXPECT_EQ(pixel(x, 360)[0], 0) << x;
+    }
 
     showProgress(demo, 1.0f, window());
     EXPECT_NEAR(whiteUntil(), 719, 1);
@@ -210,6 +217,8 @@ TEST_F(LoadingTest, QuitRequestDuringLoadingIsDropped) {
 
     demo.loadEffects();
     EXPECT_FALSE(SDL_HasEvent(SDL_QUIT));
+    // Taken and dropped, not kept for the main loop.
+    EXPECT_FALSE(demo.quitRequested);
 }
 
 // A demo whose only effect runs a scripted action in its first frames.

@@ -11,6 +11,7 @@
 #include "resources/Texture.h"
 #include "support/GlTest.h"
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -157,6 +158,51 @@ TEST_F(OceanTest, FlareSpritesAddLightWhereTheSunIs) {
     auto corner = pixel(5, 595);
     EXPECT_LT(corner[0], sun[0]);
     flare.render();
+    disableFragmentPrograms();
+    disableVertexPrograms();
+}
+
+// Where the sun and two ghosts land, worked out by hand. The camera at the
+// origin looks along +y with -z up, so world +x shows on the left: a light at
+// (20, 100, -10) sits at x = -0.2 f / aspect and y = 0.1 f in device units,
+// with f = 1 / tan(22.5 degrees) = 2.41421: (-0.36214, 0.24142). Ghosts lie on
+// the line through the centre at their factors: 0.3 (texture 2) and -0.75
+// (texture 4).
+TEST_F(OceanTest, FlareSpritesLandWhereTheLightProjects) {
+    LensFlare& flare = *opening->flare;
+    perspective(45.0f, 1.3333f, 1.0f, 1000.0f);
+    lookAt(0, 0, 0, 0, 10, 0, 0, 0, -1);
+    flare.setLightPosition(20.0f, 100.0f, -10.0f);
+    ASSERT_TRUE(flare.visible);
+    EXPECT_NEAR(flare.screenX, -0.36214f, 2e-4f);
+    EXPECT_NEAR(flare.screenY, 0.24142f, 2e-4f);
+
+    auto white = solid(255, 255, 255), black = solid(0, 0, 0);
+    auto red = solid(255, 0, 0), blue = solid(0, 0, 255);
+    Texture* textures[5] = {white.get(), black.get(), red.get(), black.get(), blue.get()};
+    std::copy(textures, textures + 5, flare.flareTextures);
+    flare.glowTexture = black.get();
+    auto toPixel = [](float x, float y) {
+        return std::array<int, 2>{static_cast<int>(400 + 400 * x), static_cast<int>(300 + 300 * y)};
+    };
+
+    clear(0, 0, 0, 1, true, true, false);
+    flare.drawGlow();
+    const auto sun = toPixel(-0.36214f, 0.24142f), mirror = toPixel(0.36214f, -0.24142f);
+    EXPECT_GT(pixel(sun[0], sun[1])[0], 200);
+    EXPECT_EQ(pixel(mirror[0], mirror[1])[0], 0);
+
+    clear(0, 0, 0, 1, true, true, false);
+    flare.render();
+    const auto near = toPixel(0.3f * -0.36214f, 0.3f * 0.24142f);
+    const auto far = toPixel(-0.75f * -0.36214f, -0.75f * 0.24142f);
+    EXPECT_GT(pixel(near[0], near[1])[0], 30);
+    EXPECT_EQ(pixel(near[0], near[1])[2], 0);
+    EXPECT_GT(pixel(far[0], far[1])[2], 30);
+    EXPECT_EQ(pixel(far[0], far[1])[0], 0);
+    // Mirrored through the centre, where a flipped sign would put them, is dark.
+    const auto nearFlipped = toPixel(-0.3f * -0.36214f, -0.3f * 0.24142f);
+    EXPECT_EQ(pixel(nearFlipped[0], nearFlipped[1])[0], 0);
     disableFragmentPrograms();
     disableVertexPrograms();
 }

@@ -22,6 +22,34 @@ std::vector<float> grid() {
     return std::vector<float>(size * size * oceanFloatsPerVertex, 0.0f);
 }
 
+// Heights worked out by hand from the sea's formula, independently of the
+// production's constant table:
+// z(i, j) = 5 sin(0.07 j + t + 0.088 i) + 1.5 sin(0.305 j + 0.227 i + 2.1 t)
+//         + 0.65 sin(0.615 j + 0.587 i + 3.3 t) + 0.25 sin(0.915 j + 0.987 i + 4.4 t)
+TEST(OceanWavesTest, HeightsAndANormalAgreeWithValuesWorkedByHand) {
+    struct Known {
+        int i, j;
+        float t;
+        double z;
+    };
+    const Known known[] = {{0, 10, 0.0f, 3.3398040},
+                           {7, 0, 0.0f, 3.9998447},
+                           {3, 5, 2.0f, 1.9661733},
+                           {150, 199, 12.5f, 6.6449697}};
+    std::vector<float> v = grid();
+    for (const Known& k : known) {
+        updateWaves(v.data(), openingSea, k.t);
+        EXPECT_NEAR(v[(k.i * size + k.j) * oceanFloatsPerVertex + 2], k.z, 2e-6)
+            << "z(" << k.i << ", " << k.j << ") at " << k.t;
+    }
+    // The normal at row 3, column 5 at t = 2 from its right and lower neighbours.
+    updateWaves(v.data(), openingSea, 2.0f);
+    const float* n = &v[(3 * size + 5) * oceanFloatsPerVertex + 3];
+    EXPECT_NEAR(n[0], 0.2817568, 1e-5);
+    EXPECT_NEAR(n[1], 0.0859546, 1e-5);
+    EXPECT_NEAR(n[2], 0.9556280, 1e-5);
+}
+
 TEST(OceanWavesTest, HeightsAreTheDoublePrecisionSumRoundedOnce) {
     std::vector<float> fast = grid();
     for (float t : {0.0f, 1.75f, 13.5f, 188.9f}) {
