@@ -141,42 +141,54 @@ TEST(TrackSampling, InterpolationModes) {
     expectNear(mixed.value(0.5f), 5, 0.5f, -0.5f);
 }
 
+// Values worked out by hand: the keys are the vector parts of quaternions
+// whose scalar part is the one shared number, so a quarter turn between
+// (0.5, 0, 0) and (0, 0.5, 0) with the scalar at 0.5 spans acos 0.25.
 TEST(TrackSampling, SphericalCarriesItsScalarAcrossCalls) {
     CameraTrack track;
     track.addKey(0.5f, 0.0f, 0.0f, 0.0f, 4);
     track.addKey(0.0f, 0.5f, 0.0f, 1.0f, 4);
 
     sphericalScalar = 0.5f;
-    float theta = std::acos(0.25f);
-    float k = std::sin(0.5f * theta) / std::sin(theta);
-    expectNear(track.sample(0.5f, 4), 0.5f * k, 0.5f * k, 0.0f);
-    float w1 = 2.0f * k * 0.5f;
-    EXPECT_NEAR(sphericalScalar, w1, 1e-6f);
+    expectNear(track.sample(0.5f, 4), 0.3162278f, 0.3162278f, 0.0f);
+    EXPECT_NEAR(sphericalScalar, 0.6324555f, 1e-6f);
 
-    // The next call starts from the changed scalar.
-    float c = w1 * w1;
-    theta = std::acos(c > 1.0f ? 1.0f : c);
-    Vec3 second = track.sample(0.5f, 4);
-    if (std::fabs(std::sin(theta)) <= 0.0001f) {
-        expectNear(second, 0.5f, 0.0f, 0.0f);
-    } else {
-        k = std::sin(0.5f * theta) / std::sin(theta);
-        expectNear(second, 0.5f * k, 0.5f * k, 0.0f);
-    }
+    // The next call starts from the changed scalar: the angle is now acos 0.4.
+    expectNear(track.sample(0.5f, 4), 0.2988072f, 0.2988072f, 0.0f);
+    EXPECT_NEAR(sphericalScalar, 0.7559289f, 1e-6f);
 
     // Opposed ends take the short way round: b and the scalar flip sign.
     CameraTrack opposed;
     opposed.addKey(0.5f, 0.0f, 0.0f, 0.0f, 4);
     opposed.addKey(-0.9f, 0.0f, 0.0f, 1.0f, 4);
     sphericalScalar = 0.5f;
-    theta = std::acos(0.2f);
-    float ka = std::sin(0.75f * theta) / std::sin(theta);
-    float kb = std::sin(0.25f * theta) / std::sin(theta);
-    expectNear(opposed.sample(0.25f, 4), 0.5f * ka + 0.9f * kb, 0, 0);
-    EXPECT_NEAR(sphericalScalar, -0.5f * (ka + kb), 1e-6f);
+    expectNear(opposed.sample(0.25f, 4), 0.7450892f, 0, 0);
+    EXPECT_NEAR(sphericalScalar, -0.6080359f, 1e-6f);
 
     // At a key the scalar stays.
     sphericalScalar = 1.0f;
     expectNear(opposed.sample(0.0f, 4), 0.5f, 0, 0);
     EXPECT_EQ(sphericalScalar, 1.0f);
+}
+
+// With the shared scalar at 0 the spherical mode is the plain arc between two
+// unit vectors: a quarter turn read at u = 0.5 points along the half-angle
+// bisector, at u = 1/3 thirty degrees from the first key.
+TEST(TrackSampling, SphericalFollowsTheArcBetweenUnitKeys) {
+    CameraTrack track;
+    track.addKey(1, 0, 0, 0.0f, 4);
+    track.addKey(0, 1, 0, 1.0f, 4);
+    sphericalScalar = 0.0f;
+    expectNear(track.sample(0.5f, 4), 0.7071068f, 0.7071068f, 0);
+    expectNear(track.sample(1.0f / 3.0f, 4), 0.8660254f, 0.5f, 0);
+    EXPECT_EQ(sphericalScalar, 0.0f);
+
+    // Keys more than a quarter turn apart: the arc runs to the negated second
+    // key, the short way. (1, 0, 0) to -(-0.6, 0.8, 0) has its midpoint along
+    // (1.6, -0.8), normalised.
+    CameraTrack wide;
+    wide.addKey(1, 0, 0, 0.0f, 4);
+    wide.addKey(-0.6f, 0.8f, 0, 1.0f, 4);
+    expectNear(wide.sample(0.5f, 4), 0.8944272f, -0.4472136f, 0);
+    sphericalScalar = 1.0f;
 }

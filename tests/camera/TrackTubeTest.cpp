@@ -50,16 +50,13 @@ TEST(TrackTube, TopologyOfRingsAndStrips) {
         EXPECT_NEAR(distanceToLine(tube.positions[i], Vec3(1, 0, 0)), 0.25f, 1e-5f) << i;
         EXPECT_NEAR(length(tube.normals[i]), 1.0f, 1e-5f) << i;
     }
-    // Normals of a straight tube are radial, all pointing the same way.
-    float firstSign = 0.0f;
+    // Normals of a straight tube are radial and point at the path. Each side
+    // turns the ring clockwise about the tangent (+x takes +y to -z), so the
+    // strips wind with their face normals (p0 - p1) x (p2 - p1) inward.
     for (int i = 5; i < 11 * 5; ++i) {
         const Vec3& p = tube.positions[i];
-        float along = dot(tube.normals[i], normalize(Vec3(0.0f, p.y, p.z)));
-        EXPECT_NEAR(std::fabs(along), 1.0f, 1e-3f) << i;
-        if (firstSign == 0.0f) {
-            firstSign = along;
-        }
-        EXPECT_GT(along * firstSign, 0.0f) << i;
+        float outward = dot(tube.normals[i], normalize(Vec3(0.0f, p.y, p.z)));
+        EXPECT_NEAR(outward, -1.0f, 1e-3f) << i;
     }
 }
 

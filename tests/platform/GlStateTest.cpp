@@ -8,6 +8,7 @@
 #include "resources/Texture.h"
 #include "support/GlTest.h"
 
+#include <array>
 #include <cmath>
 #include <vector>
 
@@ -167,6 +168,40 @@ TEST_F(GlStateTest, MatrixHelpersLeaveTheirModeCurrent) {
     glGetFloatv(GL_MODELVIEW_MATRIX, m);
     EXPECT_FLOAT_EQ(m[0], 1.0f);
     EXPECT_EQ(integer(GL_MATRIX_MODE), GL_MODELVIEW);
+}
+
+// Matrices worked out by hand, column-major as GL stores them.
+TEST_F(GlStateTest, MatrixHelpersBuildTheMatricesTheirArgumentsName) {
+    auto modelview = [] {
+        std::array<float, 16> m;
+        glGetFloatv(GL_MODELVIEW_MATRIX, m.data());
+        return m;
+    };
+    auto expectMatrix = [](const std::array<float, 16>& got, const std::array<float, 16>& want) {
+        for (int k = 0; k < 16; ++k) {
+            EXPECT_NEAR(got[k], want[k], 1e-6f) << "entry " << k;
+        }
+    };
+
+    // A quarter turn about z takes x to y and y to -x.
+    modelviewIdentity();
+    rotate(90, 0, 0, 1);
+    expectMatrix(modelview(), {0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1});
+    // About x: y to z and z to -y.
+    modelviewIdentity();
+    rotate(90, 1, 0, 0);
+    expectMatrix(modelview(), {1, 0, 0, 0, 0, 0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 1});
+    // Scale, then a quarter turn about z: x goes to y, then grows by 3.
+    modelviewIdentity();
+    scale(2, 3, 4);
+    rotate(90, 0, 0, 1);
+    expectMatrix(modelview(), {0, 3, 0, 0, -2, 0, 0, 0, 0, 0, 4, 0, 0, 0, 0, 1});
+
+    // 60 degrees, aspect 2, near 1, far 11: f = 1 / tan(30 degrees) = 1.7320508.
+    perspective(60.0f, 2.0f, 1.0f, 11.0f);
+    std::array<float, 16> p;
+    glGetFloatv(GL_PROJECTION_MATRIX, p.data());
+    expectMatrix(p, {0.8660254f, 0, 0, 0, 0, 1.7320508f, 0, 0, 0, 0, -1.2f, -1, 0, 0, -2.2f, 0});
 }
 
 TEST_F(GlStateTest, ClearClearsOnlyTheBuffersAsked) {
