@@ -4,6 +4,8 @@
 #include "platform/Gl.h"
 #include "platform/GlWindow.h"
 #include "resources/EbrFile.h"
+#include "resources/EbrMesh.h"
+#include "resources/Geometry.h"
 #include "resources/NmdFile.h"
 #include "resources/NmdScene.h"
 #include "support/GlTest.h"
@@ -17,14 +19,11 @@
 
 namespace {
 
-// Normals as the EBR loader makes them, from the file's winding.
-std::vector<float> loaderNormals(const EbrPart& part) {
-    std::vector<float> records;
-    for (const EbrVertex& v : part.vertices)
-        records.insert(records.end(), {v.x, v.y, v.z, 0, 0, 0, v.u, -v.v});
-    computeSmoothNormals(records.data(), 8, part.vertices.size(), part.indices.data(),
-                         part.indices.size(), true);
-    return records;
+// The first part's vertex records as the player's mesh loader builds them.
+std::vector<float> loadedRecords(const std::string& path) {
+    EbrMesh mesh(path, BufferUsage::Client, BufferUsage::Client);
+    const VertexBuffer& vertices = *mesh.part(0)->vertexBuffers[0];
+    return std::vector<float>(vertices.data, vertices.data + 8 * vertices.vertexCount);
 }
 
 // The ring is lit and culled by its normals: they must point away from the
@@ -36,7 +35,8 @@ TEST(MeshFiles, EbrNormalsFromTheLoaderPointOutOfTheRing) {
     std::string error;
     ASSERT_TRUE(readEbrFile(run.path + "/data/ring.nmd", parts, error)) << error;
     ASSERT_EQ(parts.size(), 1u);
-    const std::vector<float> records = loaderNormals(parts[0]);
+    const std::vector<float> records = loadedRecords(run.path + "/data/ring.nmd");
+    ASSERT_EQ(records.size(), 8 * parts[0].vertices.size());
     int inward = 0;
     for (size_t i = 0; i < parts[0].vertices.size(); ++i) {
         const float* r = &records[8 * i];

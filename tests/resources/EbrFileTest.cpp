@@ -1,11 +1,14 @@
 #include "resources/EbrFile.h"
 #include "resources/ByteReader.h"
+#include "resources/EbrMesh.h"
+#include "resources/Geometry.h"
 
 #include "support/GlTest.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 
 namespace {
 
@@ -167,10 +170,11 @@ TEST(SmoothNormals, SharedVertexAveragesUnitFaceNormalsWhateverTheirArea) {
     r.add(10, 0, 0);
     uint32_t indices[] = {0, 1, 2, 0, 3, 4};
     computeSmoothNormals(r.data.data(), 8, 5, indices, 6, true);
-    // Faces: (0, 0, -1) and (0, -1, 0) or its opposite; the sum is normalised.
+    // Faces: (0, 0, -1), and (0, -1, 0) from (p0 - p1) x (p2 - p1) =
+    // (0, 0, -10) x (10, 0, -10) = (0, -100, 0); the sum is normalised.
     const float* n = r.normal(0);
-    EXPECT_NEAR(std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]), 1.0f, 1e-6f);
-    EXPECT_NEAR(std::fabs(n[1]), std::sqrt(0.5f), 1e-6f);
+    EXPECT_NEAR(n[0], 0.0f, 1e-6f);
+    EXPECT_NEAR(n[1], -std::sqrt(0.5f), 1e-6f);
     EXPECT_NEAR(n[2], -std::sqrt(0.5f), 1e-6f);
 }
 
@@ -189,4 +193,46 @@ TEST(SmoothNormals, DegenerateTrianglesAddNothingAndUnusedVerticesStayZero) {
             EXPECT_EQ(r.normal(i)[k], 0.0f) << "vertex " << i;
         }
     }
+}
+
+// A file written byte by byte from the format's layout, not by our writer: one
+// part "t" with the triangle (0, 0, 0), (1, 0, 0), (0, 1, 0), counter-clockwise
+// seen from +z, whose normals point to -z; the third vertex stores v = 0.25.
+TEST(EbrFile, HandWrittenBytesLoadIntoRecordsWithNormalsAgainstTheWinding) {
+    const unsigned char bytes[] = {
+        0x01, 0x00, 0x00, 0x00,                         // part count 1
+        0x03, 0x00, 0x00, 0x00,                         // vertex count 3
+        0x01, 0x00, 0x00, 0x00,                         // triangle count 1
+        0x01, 0x00, 0x00, 0x00, 't',                    // name length 1, "t"
+        0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, // (0, 0,
+        0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, //  0), u 0,
+        0x00, 0x00, 0x80, 0x3f,                         //  v 1
+        0x00, 0x00, 0x80, 0x3f, 0x00, 0x00, 0x00, 0x00, // (1, 0,
+        0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x80, 0x3f, //  0), u 1,
+        0x00, 0x00, 0x00, 0x00,                         //  v 0
+        0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x80, 0x3f, // (0, 1,
+        0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x3f, //  0), u 0.5,
+        0x00, 0x00, 0x80, 0x3e,                         //  v 0.25
+        0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, // indices 0, 1,
+        0x02, 0x00, 0x00, 0x00,                         //  2
+    };
+    TempDir dir;
+    FILE* file = fopen(dir.file("t.ebr").c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    fwrite(bytes, 1, sizeof bytes, file);
+    fclose(file);
+
+    EbrMesh mesh(dir.file("t.ebr"), BufferUsage::Client, BufferUsage::Client);
+    ASSERT_EQ(mesh.partCount(), 1);
+    const VertexBuffer& vertices = *mesh.part(0)->vertexBuffers[0];
+    ASSERT_EQ(vertices.vertexCount, 3);
+    ASSERT_EQ(vertices.floatsPerVertex, 8);
+    const std::vector<float> records(vertices.data, vertices.data + 24);
+    const std::vector<float> expected = {0, 0, 0, 0, 0, -1, 0,    -1,    //
+                                         1, 0, 0, 0, 0, -1, 1,    -0.0f, //
+                                         0, 1, 0, 0, 0, -1, 0.5f, -0.25f};
+    EXPECT_EQ(records, expected);
+    const IndexBuffer& indices = *mesh.part(0)->indexBuffer;
+    EXPECT_EQ(std::vector<uint32_t>(indices.data, indices.data + indices.indexCount),
+              (std::vector<uint32_t>{0, 1, 2}));
 }

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 namespace {
 
 std::unique_ptr<NmdNode> meshNode(const std::string& name, const std::string& material) {
@@ -272,4 +274,89 @@ TEST(NmdFile, MissingFileSetsTheReason) {
     NmdFile file;
     EXPECT_FALSE(file.readFile("/nonexistent-folder/x.nmd"));
     EXPECT_NE(file.error.find("cannot open"), std::string::npos) << file.error;
+}
+
+// A file written byte by byte from the format's layout, not by our writer: one
+// material "m" with only a diffuse map "d.png", and one mesh node "n" with one
+// triangle, texture channels 0 and 2 (1 clear), one position key and a plain
+// child of type 4.
+TEST(NmdFileTest, HandWrittenBytesReadIntoTheModel) {
+    std::vector<unsigned char> b;
+    auto u32 = [&](uint32_t v) {
+        for (int k = 0; k < 4; ++k) {
+            b.push_back(static_cast<unsigned char>(v >> (8 * k)));
+        }
+    };
+    auto text = [&](const char* s) {
+        u32(static_cast<uint32_t>(strlen(s)));
+        b.insert(b.end(), s, s + strlen(s));
+    };
+    const uint32_t one = 0x3f800000, two = 0x40000000, half = 0x3f000000, quarter = 0x3e800000;
+    b.insert(b.end(), {'N', 'M', 'D', '1', '0', '0'});
+    u32(1); // materials
+    text("m");
+    for (int slot = 0; slot < 11; ++slot) {
+        text(slot == 1 ? "d.png" : "");
+    }
+    for (int k = 0; k < 15; ++k) {
+        u32(k == 3 ? half : k == 12 ? one : 0); // diffuse red 0.5, opacity 1
+    }
+    u32(1); // top-level nodes
+    u32(1); // a mesh
+    text("m");
+    u32(3);                                                     // vertices
+    u32(1);                                                     // triangles
+    b.insert(b.end(), {0, 0, 0, 0, 0, 1, 0, 1, 0, 0, 0, 0, 0}); // channels 0 and 2
+    const uint32_t vertices[3][7] = {{0, 0, 0, 0, quarter, one, 0},
+                                     {one, 0, 0, one, 0, 0, half},
+                                     {0, two, 0, 0, one, half, quarter}};
+    for (const auto& vertex : vertices) {
+        for (uint32_t v : vertex) {
+            u32(v);
+        }
+    }
+    u32(0), u32(2), u32(1); // indices
+    text("n");
+    u32(0), u32(0), u32(two);            // rest position (0, 0, 2)
+    u32(0), u32(0), u32(0), u32(one);    // rest rotation
+    u32(one), u32(one), u32(one);        // rest scale
+    u32(1), u32(0), u32(0);              // key counts
+    u32(one), u32(0), u32(0), u32(half); // (1, 0, 0) at 0.5 s
+    u32(1);                              // children
+    u32(4);
+    text("c");
+    for (int k = 0; k < 10; ++k) {
+        u32(0); // rest position, rotation, scale
+    }
+    u32(0), u32(0), u32(0), u32(0); // key counts, children
+
+    NmdFile file;
+    ASSERT_TRUE(file.read(b.data(), b.size())) << file.error;
+    EXPECT_EQ(file.unreadBytes, 0u);
+    ASSERT_EQ(file.materials.size(), 1u);
+    EXPECT_EQ(file.materials[0]->maps[NmdMap::Diffuse], "d.png");
+    EXPECT_EQ(file.materials[0]->maps[NmdMap::Ambient], "");
+    EXPECT_EQ(file.materials[0]->values[NmdMaterial::Diffuse], 0.5f);
+    EXPECT_EQ(file.materials[0]->values[NmdMaterial::Opacity], 1.0f);
+
+    ASSERT_EQ(file.nodes.size(), 1u);
+    const NmdNode& node = *file.nodes[0];
+    EXPECT_EQ(node.name, "n");
+    EXPECT_EQ(node.position[2], 2.0f);
+    ASSERT_EQ(node.positionKeys.size(), 1u);
+    EXPECT_EQ(node.positionKeys[0].value[0], 1.0f);
+    EXPECT_EQ(node.positionKeys[0].time, 0.5f);
+    ASSERT_EQ(node.children.size(), 1u);
+    EXPECT_EQ(node.children[0]->type, NmdNodeType::Plain4);
+    EXPECT_EQ(node.children[0]->name, "c");
+
+    ASSERT_TRUE(node.mesh);
+    const NmdMesh& mesh = *node.mesh;
+    EXPECT_EQ(mesh.material, file.materials[0].get());
+    EXPECT_TRUE(mesh.hasTexture[0] && !mesh.hasTexture[1] && mesh.hasTexture[2]);
+    EXPECT_EQ(mesh.positions, (std::vector<float>{0, 0, 0, 1, 0, 0, 0, 2, 0}));
+    // v is negated in memory.
+    EXPECT_EQ(mesh.texture[0], (std::vector<float>{0, -0.25f, 1, -0.0f, 0, -1}));
+    EXPECT_EQ(mesh.texture[2], (std::vector<float>{1, -0.0f, 0, -0.5f, 0.5f, -0.25f}));
+    EXPECT_EQ(mesh.indices, (std::vector<uint32_t>{0, 2, 1}));
 }
