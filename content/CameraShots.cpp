@@ -42,35 +42,42 @@ std::vector<ShotKey> city() {
     return keys;
 }
 
-// A slow arc through the cloud field (x, y within 400 of the centre), pulling
-// back and looking up as the flower's stem climbs from the origin towards -z
-// (it is drawn ten times its size, a few thousand units tall when grown).
+// Around the growing flower, the sun behind it: the plant (drawn ten times its
+// size) grows as a band some 400 units tall that drifts from (-40, 0, 100)
+// towards (60, -130, -40) while the branches open; the camera circles it at a
+// distance that keeps all of it in view, among the clouds (x, y within 400).
 std::vector<ShotKey> clouds() {
+    struct Pose {
+        float time;
+        Vec3 centre;                        // where the flower is
+        float distance, azimuth, elevation; // of the camera from it, degrees; up is -z
+    };
+    const Pose poses[] = {
+        {0.0f, {-40, -5, 40}, 300, 100, -14}, {8.0f, {-45, -25, 90}, 380, 93, -6},
+        {16.5f, {-24, -55, 82}, 440, 85, -5}, {20.5f, {-5, -110, 62}, 460, 80, 16},
+        {27.0f, {45, -145, 5}, 480, 72, 23},  {32.77f, {65, -120, -45}, 500, 70, 28},
+    };
     std::vector<ShotKey> keys;
-    for (int i = 0; i <= 8; ++i) {
-        const float f = i / 8.0f;
-        keys.push_back(
-            {32.77f * f,
-             onCircle({0, 0, 0}, 350.0f + 650.0f * f, 25.0f + 140.0f * f, -60.0f - 600.0f * f),
-             {0, 0, -120.0f - 1300.0f * f}});
+    for (const Pose& pose : poses) {
+        const float e = pose.elevation * kDegrees;
+        const Vec3 eye = onCircle(pose.centre, pose.distance * std::cos(e), pose.azimuth,
+                                  pose.centre.z - pose.distance * std::sin(e));
+        keys.push_back({pose.time, eye, pose.centre});
     }
     return keys;
 }
 
-// Beside the flower over the endless sea: the second sea draws it three times
-// its size and turned so that its stem runs along +y from the origin. The sea
-// grid is drawn around the grid point (50, 50) looking the camera's way, so
-// the camera looks towards +x and +y, across the grid's wide side.
+// Low over the endless sea at dusk, the sun on the horizon to the left and the
+// flower rising to the right. The second sea draws the flower three times its
+// size, turned so that its stem runs along +y from the origin, and the light
+// at (-3000, -2000, 0): the camera looks towards it (-x, -y), so the flare
+// stays a sun and not a glare from behind. The sea's grid is drawn from grid
+// point (50, 50) at the camera's height and heading, its rim laid out to the
+// horizon.
 std::vector<ShotKey> secondSea() {
-    std::vector<ShotKey> keys;
-    for (int i = 0; i <= 6; ++i) {
-        const float f = i / 6.0f;
-        keys.push_back(
-            {24.0f * f,
-             onCircle({0, 350, 0}, 650.0f - 150.0f * f, 225.0f - 20.0f * f, -30.0f - 40.0f * f),
-             {0, 350.0f + 100.0f * f, -50.0f}});
-    }
-    return keys;
+    return {{0.0f, {30, 140, -24}, {-25, 0, -50}},
+            {12.0f, {0, 132, -29}, {-55, -5, -51}},
+            {24.0f, {-30, 125, -34}, {-85, -10, -52}}};
 }
 
 namespace {
