@@ -1,5 +1,6 @@
 #include "content/City.h"
 
+#include "content/CameraShots.h"
 #include "content/ContentRandom.h"
 #include "content/Noise.h"
 #include "content/TrailPath.h"
@@ -91,6 +92,14 @@ std::vector<Keepout> keepouts() {
         const float x = wrap(p.x, kTileX, kTileWidth), y = wrap(p.y, kTileY, kTileDepth);
         list.push_back({x, y, 11, std::max(0.0f, -p.z - 9.0f)});
         list.push_back({x, y, 36, 30});
+    }
+    // The first frame of the scene still sees through the opening sea's last
+    // camera: open ground below it and low roofs where it looks.
+    const ShotKey cut = interpolateShot(CameraShots::openingSea(), 25.55f);
+    for (float f = 0; f <= 0.5f; f += 0.05f) {
+        const Vec3 p = cut.eye + (cut.target - cut.eye) * f;
+        list.push_back({wrap(p.x, kTileX, kTileWidth), wrap(p.y, kTileY, kTileDepth), 16,
+                        std::max(0.0f, -p.z - 12.0f)});
     }
     return list;
 }
@@ -238,13 +247,52 @@ Canvas facadePicture(Style style, bool sunlit) {
     return picture;
 }
 
+// Three kinds of roof, each filling a quarter of the picture with its parapet
+// round the edge: gravel, tar and a roof garden. The last quarter holds the
+// plant on the roofs: sheet metal in the sun on its left, in shade on its right.
+enum RoofKind { Gravel, Tar, Garden, kRoofKinds };
+
+// Where a kind's quarter starts in texture coordinates (v from the bottom).
+void roofQuarter(int kind, float& u, float& v) {
+    u = kind % 2 == 0 ? 0.0f : 0.5f;
+    v = kind < 2 ? 0.5f : 0.0f;
+}
+
 Canvas roofPicture() {
-    Canvas picture(256, 256);
+    Canvas picture(512, 512);
     picture.paint([](float u, float v) {
-        const float g = 0.36f + 0.06f * periodicFbm(u * 16, v * 16, 16, 4, 0.55f, 44u);
-        const bool seam = fract(u * 4) < 0.02f || fract(v * 4) < 0.02f;
-        const Rgba gravel{g * 1.02f, g * 0.96f, g * 0.98f, 1};
-        return seam ? scaled(gravel, 0.7f) : gravel;
+        const float up = 1.0f - v;
+        const int kind = (u < 0.5f ? 0 : 1) + (up < 0.5f ? 2 : 0);
+        const float fx = fract(u * 2), fy = fract(up * 2);
+        const float n = periodicFbm(u * 32, v * 32, 32, 4, 0.55f, 44u);
+        if (kind == 3) {
+            const bool sun = fx < 0.5f;
+            const bool rib = fract(fy * 12) < 0.15f;
+            const float g = (sun ? 0.62f : 0.3f) * (rib ? 0.85f : 1.0f) + 0.03f * n;
+            return sun ? Rgba{g * 1.05f, g * 0.9f, g * 0.8f, 1}
+                       : Rgba{g * 0.9f, g * 0.95f, g * 1.1f, 1};
+        }
+        // The parapet: a light coping, then its shadow on the roof inside.
+        const float edge = std::min({fx, 1 - fx, fy, 1 - fy});
+        if (edge < 0.03f)
+            return Rgba{0.62f + 0.03f * n, 0.58f + 0.03f * n, 0.56f + 0.03f * n, 1};
+        const float shadow = edge < 0.055f ? 0.7f : 1.0f;
+        Rgba roof;
+        if (kind == Gravel) {
+            const float g = 0.4f + 0.07f * n + 0.03f * periodicNoise(u * 256, v * 256, 256, 45u);
+            roof = Rgba{g * 1.02f, g * 0.97f, g * 0.96f, 1};
+        } else if (kind == Tar) {
+            const float g = 0.24f + 0.05f * n;
+            const bool patch = periodicFbm(u * 8, v * 8, 8, 3, 0.5f, 46u) > 0.25f;
+            roof = patch ? Rgba{g * 1.35f, g * 1.3f, g * 1.25f, 1} : Rgba{g, g, g * 1.08f, 1};
+        } else {
+            // Beds of planting between gravel paths.
+            const bool path = fract(fx * 4) < 0.12f || fract(fy * 3) < 0.12f;
+            const float leaf = 0.8f + 0.35f * periodicFbm(u * 64, v * 64, 64, 3, 0.6f, 47u);
+            roof = path ? Rgba{0.48f + 0.04f * n, 0.45f, 0.42f, 1}
+                        : Rgba{0.17f * leaf, 0.3f * leaf, 0.14f * leaf, 1};
+        }
+        return scaled(roof, shadow);
     });
     return picture;
 }
@@ -332,6 +380,7 @@ struct Builder {
     // shop fronts.
     void building(Style style, float x0, float y0, float x1, float y1, float base, float height,
                   bool streetLevel) {
+        city.buildings.push_back({{x0, y0, -height}, {x1, y1, -base}});
         const struct {
             Vec3 a, b, normal;
         } faces[4] = {{{x0, y0, 0}, {x1, y0, 0}, {0, -1, 0}},
@@ -364,71 +413,80 @@ struct Builder {
                          static_cast<float>(row + run) / kModules);
             }
         }
+        // The roof's quarter of the picture stretched over it, parapet at the edge.
+        float ru, rv;
+        roofQuarter(random.index(kRoofKinds), ru, rv);
         MeshData& roof = mesh(roofs);
-        const uint32_t a = roof.addVertex({x0, y0, -height}, {0, 0, -1}, x0 / 24, y0 / 24);
-        const uint32_t b = roof.addVertex({x1, y0, -height}, {0, 0, -1}, x1 / 24, y0 / 24);
-        const uint32_t c = roof.addVertex({x1, y1, -height}, {0, 0, -1}, x1 / 24, y1 / 24);
-        const uint32_t d = roof.addVertex({x0, y1, -height}, {0, 0, -1}, x0 / 24, y1 / 24);
+        const uint32_t a = roof.addVertex({x0, y0, -height}, {0, 0, -1}, ru, rv);
+        const uint32_t b = roof.addVertex({x1, y0, -height}, {0, 0, -1}, ru + 0.5f, rv);
+        const uint32_t c = roof.addVertex({x1, y1, -height}, {0, 0, -1}, ru + 0.5f, rv + 0.5f);
+        const uint32_t d = roof.addVertex({x0, y1, -height}, {0, 0, -1}, ru, rv + 0.5f);
         roof.addQuad(a, b, c, d);
     }
 
     // Plant rooms, vents and water tanks on a roof.
-    void roofClutter(float x0, float y0, float x1, float y1, float height) {
+    // room: how much higher anything on the roof may stand.
+    void roofClutter(float x0, float y0, float x1, float y1, float height, float room) {
         const float width = x1 - x0, depth = y1 - y0;
-        if (width < 12 || depth < 12)
+        if (width < 12 || depth < 12 || room < 1.5f)
             return;
         const int count = 1 + random.index(3);
         for (int i = 0; i < count; ++i) {
             const float w = random.range(3, std::min(9.0f, width / 3));
             const float d = random.range(3, std::min(9.0f, depth / 3));
             const float x = random.range(x0 + 2, x1 - 2 - w), y = random.range(y0 + 2, y1 - 2 - d);
-            const float h = random.range(1.5f, 4.0f);
-            MeshData unit = box({x, y, -height - h}, {x + w, y + d, -height}, 1.0f / 24.0f);
+            const float h = std::min(room, random.range(1.5f, 4.0f));
+            city.buildings.push_back({{x, y, -height - h}, {x + w, y + d, -height}});
+            MeshData unit = box({x, y, -height - h}, {x + w, y + d, -height}, 1.0f);
+            // Sheet metal: faces towards the sun and the top on the sunlit swatch.
+            for (size_t i = 0; i < unit.vertexCount(); ++i) {
+                const Vec3& n = unit.normals[i];
+                const bool sun = n.x < -0.5f || n.y < -0.5f || n.z < -0.5f;
+                unit.uvs[2 * i] =
+                    (sun ? 0.52f : 0.77f) + 0.2f * std::min(1.0f, unit.uvs[2 * i] / 9);
+                unit.uvs[2 * i + 1] = 0.02f + 0.45f * std::min(1.0f, unit.uvs[2 * i + 1] / 9);
+            }
             mesh(roofs).append(unit);
         }
     }
 
-    // A round crown on a short trunk, the crown's faces towards the sun on the
-    // sunlit foliage of the picture.
+    // A crown of twelve facets on a three-sided trunk: few triangles, as a park
+    // holds dozens. Facets towards the sun take the sunlit foliage.
     void tree(float x, float y, float size) {
         MeshData& target = mesh(trees);
-        const float trunk = 0.35f * size, crownLow = -1.6f * size, crownHigh = -4.6f * size;
-        MeshData bark = box({x - trunk, y - trunk, crownLow - 0.5f}, {x + trunk, y + trunk, 0}, 0);
-        for (size_t i = 0; i < bark.vertexCount(); ++i) {
-            bark.uvs[2 * i] = 0.8f + 0.15f * (i % 2);
-            bark.uvs[2 * i + 1] = 0.5f;
-        }
-        target.append(bark);
-        // Two rings of six around the crown's axis, closed by a point above and below.
-        const int sides = 6;
-        const float radius = 1.9f * size;
         const Vec3 sun = normalize(Vec3(-1, -1, -0.5f));
-        auto crownPoint = [&](int ring, int side) {
-            const float angle = (side + 0.5f * ring) * 2 * kPi / sides;
-            const float z = ring == 0 ? crownLow - 0.6f * size : crownHigh + 1.1f * size;
-            const float r = ring == 0 ? radius : radius * 0.8f;
-            return Vec3(x + r * std::cos(angle), y + r * std::sin(angle), z);
-        };
-        const Vec3 bottom(x, y, crownLow), top(x, y, crownHigh);
-        auto facet = [&](const Vec3& p, const Vec3& q, const Vec3& r) {
+        const float crownLow = -1.4f * size, crownWide = -2.6f * size, crownHigh = -5.0f * size;
+        auto facet = [&](const Vec3& p, const Vec3& q, const Vec3& r, float u, float du) {
             Vec3 n = normalize(cross(q - p, r - p));
-            const Vec3 centre =
-                (p + q + r) * (1.0f / 3.0f) - Vec3(x, y, (crownLow + crownHigh) / 2);
-            if (dot(n, centre) < 0)
+            const Vec3 outwards = (p + q + r) * (1.0f / 3.0f) - Vec3(x, y, crownWide);
+            if (dot(n, outwards) < 0)
                 n = -n;
-            const float u = dot(n, sun) > 0.1f ? 0.18f : 0.55f;
-            const float jitter = random.range(-0.1f, 0.1f);
-            const uint32_t a = target.addVertex(p, n, u + jitter, 0.2f);
-            const uint32_t b = target.addVertex(q, n, u + jitter + 0.12f, 0.5f);
-            const uint32_t c = target.addVertex(r, n, u + jitter, 0.8f);
+            const uint32_t a = target.addVertex(p, n, u, 0.2f);
+            const uint32_t b = target.addVertex(q, n, u + du, 0.5f);
+            const uint32_t c = target.addVertex(r, n, u, 0.8f);
             target.addTriangle(a, b, c);
         };
+        for (int s = 0; s < 3; ++s) {
+            const float a0 = s * 2 * kPi / 3, a1 = (s + 1) * 2 * kPi / 3;
+            const float r = 0.3f * size;
+            const Vec3 p0(x + r * std::cos(a0), y + r * std::sin(a0), 0);
+            const Vec3 p1(x + r * std::cos(a1), y + r * std::sin(a1), 0);
+            facet(p0, p1, p1 + Vec3(0, 0, crownLow), 0.8f, 0.15f);
+            facet(p0, p1 + Vec3(0, 0, crownLow), p0 + Vec3(0, 0, crownLow), 0.8f, 0.15f);
+        }
+        const int sides = 6;
+        const float radius = 1.9f * size, turn = random.range(0.0f, 1.0f);
+        auto rim = [&](int side) {
+            const float angle = (side + turn) * 2 * kPi / sides;
+            return Vec3(x + radius * std::cos(angle), y + radius * std::sin(angle), crownWide);
+        };
+        const Vec3 bottom(x, y, crownLow), top(x, y, crownHigh);
         for (int s = 0; s < sides; ++s) {
-            const int t = (s + 1) % sides;
-            facet(bottom, crownPoint(0, t), crownPoint(0, s));
-            facet(crownPoint(0, s), crownPoint(0, t), crownPoint(1, s));
-            facet(crownPoint(0, t), crownPoint(1, t), crownPoint(1, s));
-            facet(crownPoint(1, s), crownPoint(1, t), top);
+            const Vec3 p = rim(s), q = rim((s + 1) % sides);
+            const bool sunlit = dot((p + q) * 0.5f - Vec3(x, y, crownWide), sun) > 0;
+            const float u = sunlit ? 0.12f : 0.45f;
+            facet(p, q, top, u + random.range(0.0f, 0.1f), 0.12f);
+            facet(q, p, bottom, 0.5f, 0.1f);
         }
     }
 };
@@ -580,16 +638,20 @@ void paintGround(Canvas& ground, const std::vector<std::pair<Vec3, Vec3>>& squar
                 colour = Rgba{g, g, g * 1.05f, 1};
                 for (const auto& s : squares)
                     if (x >= s.first.x && x <= s.second.x && y >= s.first.y && y <= s.second.y) {
-                        // Paving in a large grid, lawns in its cells.
-                        const float cx = fract((x - s.first.x) / 12.0f),
-                                    cy = fract((y - s.first.y) / 12.0f);
-                        const bool lawn = cx > 0.22f && cx < 0.78f && cy > 0.22f && cy < 0.78f;
-                        const bool tile = (static_cast<int>(std::floor(x / 1.5f)) +
-                                           static_cast<int>(std::floor(y / 1.5f))) %
-                                          2;
-                        const float p = 0.52f + (tile ? 0.03f : 0.0f) + grain;
-                        colour = lawn ? Rgba{0.2f + grain, 0.3f + grain, 0.14f, 1}
-                                      : Rgba{p * 1.04f, p * 0.96f, p * 0.86f, 1};
+                        // Lawns crossed by winding paths, a paved circle where
+                        // a figure stands.
+                        const float wander = periodicFbm(u * 24, v * 24, 24, 3, 0.5f, 14u);
+                        bool paved = std::fabs(wander) < 0.035f;
+                        for (const auto& f : kFigures) {
+                            const float dx = x - wrap(f[0], kTileX, kTileWidth);
+                            const float dy = y - wrap(f[1], kTileY, kTileDepth);
+                            paved = paved || dx * dx + dy * dy < 49.0f;
+                        }
+                        const float lush =
+                            0.85f + 0.4f * periodicFbm(u * 96, v * 96, 96, 3, 0.6f, 15u);
+                        const float p = 0.5f + grain;
+                        colour = paved ? Rgba{p * 1.04f, p * 0.96f, p * 0.86f, 1}
+                                       : Rgba{0.17f * lush, 0.27f * lush, 0.12f * lush, 1};
                         break;
                     }
             }
@@ -674,11 +736,11 @@ Layout build() {
                     if (height < 55.0f && random.unit() < 0.4f) {
                         const float mid = lotX0 + (lotX1 - lotX0) * random.range(0.35f, 0.65f);
                         builder.building(style, lotX0, lotY0, mid - 1, lotY1, 0, height, true);
-                        builder.roofClutter(lotX0, lotY0, mid - 1, lotY1, height);
+                        builder.roofClutter(lotX0, lotY0, mid - 1, lotY1, height, allowed - height);
                         const float second = std::min(allowed, height * random.range(0.5f, 1.4f));
                         const Style other = static_cast<Style>((style + 1 + random.index(2)) % 3);
                         builder.building(other, mid + 1, lotY0, lotX1, lotY1, 0, second, true);
-                        builder.roofClutter(mid + 1, lotY0, lotX1, lotY1, second);
+                        builder.roofClutter(mid + 1, lotY0, lotX1, lotY1, second, allowed - second);
                     } else if (style == Glass) {
                         // Towers step back: a podium of stone, the glass shaft above.
                         const float podium = kStorey * (2 + random.index(2));
@@ -689,7 +751,7 @@ Layout build() {
                         roofTops.push_back({(lotX0 + lotX1) / 2, (lotY0 + lotY1) / 2, -height});
                     } else {
                         builder.building(style, lotX0, lotY0, lotX1, lotY1, 0, height, true);
-                        builder.roofClutter(lotX0, lotY0, lotX1, lotY1, height);
+                        builder.roofClutter(lotX0, lotY0, lotX1, lotY1, height, allowed - height);
                     }
                 }
 

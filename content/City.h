@@ -54,6 +54,9 @@ struct Layout {
     std::vector<Material> materials;
     std::vector<Piece> pieces;
     std::vector<Mover> movers;
+    // Every building's box (low corner, high corner; the roof at low z), in the
+    // tile's coordinates: what the camera must stay out of.
+    std::vector<std::pair<Vec3, Vec3>> buildings;
 };
 
 Layout build();
