@@ -14,6 +14,8 @@
 #include "resources/NmdScene.h"
 #include "support/GlTest.h"
 
+#include "AllocationCount.h"
+
 #include <GL/glu.h>
 
 #include <cmath>
@@ -290,6 +292,11 @@ TEST_F(CityTest, FlightShowsCityTrailsAndSkyAndMovesOn) {
 
     // Two seconds on, the trails have grown and the traffic has moved.
     const std::vector<unsigned char> later = frame(6.0f);
+
+    // A frame allocates nothing.
+    AllocationCount count;
+    city().renderSpan(0.0f, 100.0f);
+    EXPECT_EQ(count.allocations(), 0);
     int changed = 0;
     for (size_t i = 0; i < early.size(); i += 4)
         changed += std::abs(early[i] - later[i]) > 16;
