@@ -35,16 +35,20 @@ std::vector<ShotKey> openingSea() {
 // towards the clouds, the city falling away below.
 std::vector<ShotKey> city() {
     // The path averaged over a stretch: a chase along it rounds its corners.
+    // Before its start the path runs on straight back up the first street.
     auto trailAverage = [](float from, float to) {
         Vec3 sum;
-        for (int i = 0; i < 9; ++i)
-            sum += cityTrailPoint(from + (to - from) * i / 8.0f);
+        for (int i = 0; i < 9; ++i) {
+            const float u = from + (to - from) * i / 8.0f;
+            sum += u >= 0 ? cityTrailPoint(u)
+                          : cityTrailPoint(0) + (cityTrailPoint(0) - cityTrailPoint(1)) * -u;
+        }
         return sum * (1.0f / 9.0f);
     };
     std::vector<ShotKey> keys;
     for (float t = 0.0f; t <= 24.25f; t += 0.5f) {
         const float head = 5.0f * t / 12.0f;
-        const Vec3 behind = trailAverage(head - 1.2f, head - 0.4f);
+        const Vec3 behind = trailAverage(head - 1.5f, head - 0.8f);
         const Vec3 ahead = trailAverage(head, head + 0.6f);
         Vec3 heading = ahead - behind;
         heading.z = 0;
