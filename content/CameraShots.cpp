@@ -1,5 +1,6 @@
 #include "content/CameraShots.h"
 
+#include "content/Noise.h"
 #include "content/TrailPath.h"
 #include "platform/Random.h"
 
@@ -28,16 +29,49 @@ std::vector<ShotKey> openingSea() {
             {25.55f, {152, 146, -30}, {30, 30, -3}}};
 }
 
-// Riding behind the heads of the two growing trails (their tip is at path
-// parameter 5t / 12), a little above and to the side, looking ahead of them.
+// Chasing the heads of the two trails (at path parameter 5t / 12) down the
+// streets, above the low roofs along their path and past the figures, with the
+// sun low ahead; then, as the trails climb out of the city, rising after them
+// towards the clouds, the city falling away below.
 std::vector<ShotKey> city() {
+    // The path averaged over a stretch: a chase along it rounds its corners.
+    // Before its start the path runs on straight back up the first street.
+    auto trailAverage = [](float from, float to) {
+        Vec3 sum;
+        for (int i = 0; i < 9; ++i) {
+            const float u = from + (to - from) * i / 8.0f;
+            sum += u >= 0 ? cityTrailPoint(u)
+                          : cityTrailPoint(0) + (cityTrailPoint(0) - cityTrailPoint(1)) * -u;
+        }
+        return sum * (1.0f / 9.0f);
+    };
     std::vector<ShotKey> keys;
     for (float t = 0.0f; t <= 24.25f; t += 0.5f) {
         const float head = 5.0f * t / 12.0f;
-        const Vec3 behind = cityTrailPoint(head - 0.6f);
-        const Vec3 ahead = cityTrailPoint(head + 0.25f);
-        const float sway = 14.0f * std::sin(t * 0.35f);
-        keys.push_back({t, behind + Vec3(sway, 14.0f, -40.0f), ahead});
+        const Vec3 behind = trailAverage(head - 1.5f, head - 0.8f);
+        const Vec3 ahead = trailAverage(head, head + 0.6f);
+        Vec3 heading = ahead - behind;
+        heading.z = 0;
+        heading = normalize(heading);
+        const Vec3 side(-heading.y, heading.x, 0);
+        Vec3 eye = behind + side * (9.0f * std::sin(t * 0.45f));
+        eye.z = std::min(behind.z, -16.0f) - 18.0f;
+        Vec3 target = ahead;
+        target.z = std::min(ahead.z, -12.0f) - 6.0f;
+
+        // The climb: rising over the last streets the trails ran through,
+        // looking after them as they leave the city for the clouds, whose
+        // underside closes the sky above.
+        const float climb = smoothStep(16.0f, 19.0f, t);
+        if (climb > 0) {
+            const float f = std::clamp((t - 16.0f) / 8.25f, 0.0f, 1.0f);
+            const Vec3 riseEye = Vec3(-80, -175, -40) + Vec3(-85, 105, -26) * f;
+            Vec3 riseTarget = trailAverage(std::min(head, 10.0f) - 0.5f, std::min(head, 10.0f));
+            riseTarget.z = std::max(riseTarget.z, -100.0f);
+            eye = eye + (riseEye - eye) * climb;
+            target = target + (riseTarget - target) * climb;
+        }
+        keys.push_back({t, eye, target});
     }
     return keys;
 }

@@ -2,6 +2,7 @@
 
 #include "camera/Camrig.h"
 #include "camera/TrackBank.h"
+#include "effects/City.h"
 #include "effects/Clouds.h"
 #include "effects/Ocean.h"
 #include "effects/Ocean2.h"
@@ -21,6 +22,7 @@ void MeridianDemo::buildTimeline() {
     // Scenes are constructed in the order they play: their loads draw from the
     // process-wide generator in that order, and the random layouts rely on it.
     addEntry(0.0f, 25.55f, new Ocean(this, false));
+    addEntry(25.55f, 24.23f, new City(this));
 
     // The second sea draws the clouds' flower and runs its clock.
     Clouds* clouds = new Clouds(this);

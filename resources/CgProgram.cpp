@@ -191,22 +191,23 @@ void CgProgram::unbind() {
     context().unbindProgram(profile);
 }
 
-void CgProgram::set1f(const char* name, float value) {
+bool CgProgram::set1f(const char* name, float value) {
     const Parameter* p = find(name);
     if (p == nullptr || p->components != 1) {
-        return;
+        return false;
     }
     if (p->integer) {
         glProgramUniform1i(program, p->location, static_cast<GLint>(value));
     } else {
         glProgramUniform1f(program, p->location, value);
     }
+    return true;
 }
 
-void CgProgram::set4fv(const char* name, const float* values) {
+bool CgProgram::set4fv(const char* name, const float* values) {
     const Parameter* p = find(name);
     if (p == nullptr || p->components == 0) {
-        return;
+        return false;
     }
     if (p->integer) {
         GLint ints[4];
@@ -227,7 +228,7 @@ void CgProgram::set4fv(const char* name, const float* values) {
             glProgramUniform4iv(program, p->location, 1, ints);
             break;
         }
-        return;
+        return true;
     }
     switch (p->components) {
     case 1:
@@ -243,21 +244,23 @@ void CgProgram::set4fv(const char* name, const float* values) {
         glProgramUniform4fv(program, p->location, 1, values);
         break;
     }
+    return true;
 }
 
-void CgProgram::setTexture(const char* name, const Texture* texture) {
+bool CgProgram::setTexture(const char* name, const Texture* texture) {
     if (profile != ShaderProfile::Fragment) {
-        return;
+        return false;
     }
     const Parameter* p = find(name);
     if (p == nullptr || p->samplerUnit < 0) {
-        return;
+        return false;
     }
     GLint active = GL_TEXTURE0;
     glGetIntegerv(GL_ACTIVE_TEXTURE, &active);
     glActiveTexture(static_cast<GLenum>(GL_TEXTURE0 + p->samplerUnit));
     glBindTexture(p->samplerTarget, texture != nullptr ? texture->textureName : 0);
     glActiveTexture(static_cast<GLenum>(active));
+    return true;
 }
 
 void CgProgram::disableTexture(const char* name) {

@@ -25,11 +25,12 @@ public:
     // Unbind the profile's program; the profile stays enabled.
     void unbind();
 
-    void set1f(const char* name, float value);
+    // The setters say whether the program has the parameter (and so took the value).
+    bool set1f(const char* name, float value);
     // Four floats fill a float, float2, float3 or float4 parameter from the front.
-    void set4fv(const char* name, const float* values);
+    bool set4fv(const char* name, const float* values);
     // Fragment programs only: binds the texture to the sampler's own unit.
-    void setTexture(const char* name, const Texture* texture);
+    bool setTexture(const char* name, const Texture* texture);
     void disableTexture(const char* name);
 
     int profile = 0;
