@@ -166,15 +166,16 @@ std::vector<ShotKey> metaballs() {
     for (float t = 0.0f; t <= 24.0f; t += 0.5f) {
         const Vec3 tori(22.0f + 9.0f * std::sin(t), 22.0f + 9.0f * std::sin(1.2f * t),
                         22.0f + 9.0f * std::sin(1.3f * t));
-        // Close at first, settling back, swinging in for a look from the side
-        // half way, and pulling far back down the tunnel at the end.
+        // Close at first, settling back, swinging in for a closer look half
+        // way, and pulling far back down the tunnel at the end.
         const float close = std::exp(-0.5f * (t - 12.0f) * (t - 12.0f) / 4.0f);
         const float late = std::max(0.0f, t - 18.0f) / 6.0f;
         const float back =
-            30.0f + 12.0f * (1.0f - std::exp(-t / 2.5f)) - 12.0f * close + 35.0f * late * late;
-        // Round the tunnel's axis, a turn and a quarter over the scene.
-        const float turn = (200.0f + 19.0f * t) * kDegrees;
-        const float out = 12.0f + 8.0f * close;
+            25.0f + 9.0f * (1.0f - std::exp(-t / 2.5f)) - 8.0f * close + 40.0f * late * late;
+        // Round the tunnel's axis, swaying over and about the top of it: from
+        // below, the camera would look up into the sun.
+        const float turn = (250.0f + 80.0f * std::sin(0.22f * t)) * kDegrees;
+        const float out = 10.0f + 8.0f * close;
         const Vec3 eye(tori.x - back, 30.0f + out * std::cos(turn), 30.0f + out * std::sin(turn));
         // Half way between the tori and the tunnel's axis ahead: the tori stay
         // near the middle and the tunnel keeps its depth.
