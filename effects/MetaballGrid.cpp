@@ -135,6 +135,21 @@ MetaballGrid::MetaballGrid(int size_) : size(size_) {
     }
     points.assign(static_cast<size_t>(size) * size * size, GridPoint{0.0f, 0.0f, 0.0f, 0.0f});
     below.assign(points.size(), 0);
+    // The outer planes are never written, so where a torus reaches out of the
+    // grid its surface is closed off between them and the next plane in. Their
+    // normals (never computed) face out of the grid, so that the closing faces
+    // shade as the flat faces they are.
+    const int last = size - 1;
+    for (int z = 0; z < size; ++z) {
+        for (int y = 0; y < size; ++y) {
+            for (int x = 0; x < size; ++x) {
+                GridPoint& p = point(x, y, z);
+                p.nx = x == 0 ? -1.0f : (x == last ? 1.0f : 0.0f);
+                p.ny = y == 0 ? -1.0f : (y == last ? 1.0f : 0.0f);
+                p.nz = z == 0 ? -1.0f : (z == last ? 1.0f : 0.0f);
+            }
+        }
+    }
     const int n = size - 1;
     cellCorners.resize(static_cast<size_t>(cellCount()) * 8);
     uint32_t* link = cellCorners.data();
@@ -158,11 +173,14 @@ void MetaballGrid::resetValues() {
 
 void torusBoxRange(float centre, float majorRadius, float thickness, int size, int* lo, int* hi) {
     const float reach = majorRadius + thickness + 5.0f;
-    // Rounded half to even; clamped so that the last plane is never written.
-    // A centre that is not a number gives an empty box.
+    // Rounded half to even and clamped so that neither outer plane is ever
+    // written: the last lies beyond the range's end, the first below its clamp.
+    // A torus that reaches out of the grid (the wobbling rings do) is then closed
+    // off at the grid's faces instead of left open there. A centre that is not a
+    // number gives an empty box.
     const float last = static_cast<float>(size - 1);
     auto clamped = [last](float v) {
-        return static_cast<int>(v > 0.0f ? std::min(v, last) : 0.0f);
+        return static_cast<int>(v > 1.0f ? std::min(v, last) : 1.0f);
     };
     *lo = clamped(std::nearbyint(centre - reach));
     *hi = clamped(std::nearbyint(centre + reach));

@@ -27,15 +27,16 @@ public:
     static constexpr float isoLevel = 1.0f;
     static constexpr int maxSize = 256;
 
-    // A size outside 2 .. maxSize raises an EngineError.
+    // Values 0; normals 0 inside and facing out on the grid's faces. A size
+    // outside 2 .. maxSize raises an EngineError.
     explicit MetaballGrid(int size);
 
     // Every value to 0; the normals stay as they are.
     void resetValues();
     // Adds b^2 / d^2, clamped to 0 .. 3, where d is the distance to the torus's
     // core ring (centre c, unit axis a, major radius R, thickness b), over the
-    // points of the torus's box. With wobble the ring bulges in x and y with the
-    // sine of the other coordinate.
+    // points of the torus's box (never the grid's outer planes). With wobble the ring bulges in x
+    // and y with the sine of the other coordinate.
     void addTorus(Vec3 centre, Vec3 axis, float majorRadius, float thickness, bool wobble);
     // The normal of every inner point whose value lies in 0.15 .. 2.0 becomes the
     // forward difference (w - w(x+1), w - w(y+1), w - w(z+1)), pointing down the
@@ -69,5 +70,6 @@ public:
 void addTorusPlainly(MetaballGrid& grid, Vec3 centre, Vec3 axis, float majorRadius, float thickness,
                      bool wobble);
 
-// The index range lo .. hi (hi exclusive) that a torus's box covers on one axis.
+// The index range lo .. hi (hi exclusive) that a torus's box covers on one axis,
+// within 1 .. size - 2.
 void torusBoxRange(float centre, float majorRadius, float thickness, int size, int* lo, int* hi);

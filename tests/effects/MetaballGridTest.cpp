@@ -149,9 +149,17 @@ TEST(MetaballGrid, CellsAreLinkedToTheirCornersOnce) {
         }
     }
     for (const GridPoint& p : grid.points) {
-        EXPECT_EQ(p.w, 0.0f);
-        EXPECT_EQ(p.nx, 0.0f);
+        ASSERT_EQ(p.w, 0.0f);
     }
+    // Normals start at zero inside and face out of the grid on its faces.
+    EXPECT_EQ(grid.point(5, 6, 7).nx, 0.0f);
+    EXPECT_EQ(grid.point(5, 6, 7).nz, 0.0f);
+    EXPECT_EQ(grid.point(0, 6, 7).nx, -1.0f);
+    EXPECT_EQ(grid.point(0, 6, 7).ny, 0.0f);
+    EXPECT_EQ(grid.point(5, 44, 7).ny, 1.0f);
+    EXPECT_EQ(grid.point(44, 0, 44).nx, 1.0f);
+    EXPECT_EQ(grid.point(44, 0, 44).ny, -1.0f);
+    EXPECT_EQ(grid.point(44, 0, 44).nz, 1.0f);
     EXPECT_THROW(MetaballGrid(1), EngineError);
     EXPECT_THROW(MetaballGrid(MetaballGrid::maxSize + 1), EngineError);
 }
@@ -206,30 +214,37 @@ TEST(MetaballGrid, TorusFieldIsClampedAndFiniteOnItsAxis) {
         ASSERT_LE(p.w, 3.0f);
     }
 
-    // The box reaches 19 beyond the centre, rounded half to even and clamped
-    // below 44: the last plane is never written.
+    // The box reaches 19 beyond the centre, rounded half to even and kept off
+    // the outer planes.
     int lo = 0, hi = 0;
     torusBoxRange(22.0f, 11.0f, 3.0f, 45, &lo, &hi);
     EXPECT_EQ(lo, 3);
     EXPECT_EQ(hi, 41);
-    torusBoxRange(2.5f - 19.0f, 11.0f, 3.0f, 45, &lo, &hi);
-    EXPECT_EQ(lo, 0);
-    EXPECT_EQ(hi, 2); // 2.5 rounds to 2
+    torusBoxRange(3.5f - 19.0f, 11.0f, 3.0f, 45, &lo, &hi);
+    EXPECT_EQ(lo, 1);
+    EXPECT_EQ(hi, 4); // 3.5 rounds to 4
+    torusBoxRange(2.5f, 11.0f, 3.0f, 45, &lo, &hi);
+    EXPECT_EQ(hi, 22); // 21.5 rounds to 22
     torusBoxRange(40.0f, 11.0f, 3.0f, 45, &lo, &hi);
     EXPECT_EQ(hi, 44);
     torusBoxRange(std::nanf(""), 11.0f, 3.0f, 45, &lo, &hi);
     EXPECT_EQ(lo, hi);
 
+    // Tori reaching out of the grid on every side leave its faces untouched.
     MetaballGrid edge(45);
     edge.addTorus(Vec3(40, 40, 40), Vec3(1, 1, 0), 11.0f, 3.0f, true);
+    edge.addTorus(Vec3(3, 3, 3), Vec3(0, 1, 1), 11.0f, 3.0f, true);
     for (int a = 0; a < 45; ++a) {
         for (int b = 0; b < 45; ++b) {
-            ASSERT_EQ(edge.point(44, a, b).w, 0.0f);
-            ASSERT_EQ(edge.point(a, 44, b).w, 0.0f);
-            ASSERT_EQ(edge.point(a, b, 44).w, 0.0f);
+            for (int side : {0, 44}) {
+                ASSERT_EQ(edge.point(side, a, b).w, 0.0f);
+                ASSERT_EQ(edge.point(a, side, b).w, 0.0f);
+                ASSERT_EQ(edge.point(a, b, side).w, 0.0f);
+            }
         }
     }
     EXPECT_GT(edge.point(43, 43, 43).w, 0.0f);
+    EXPECT_GT(edge.point(1, 1, 1).w, 0.0f);
 }
 
 // The fast field takes the distance to the ring as h^2 + (|r| - R)^2 and a
@@ -325,11 +340,16 @@ TEST(MetaballGrid, InterpolationNeverEmitsANumberThatIsNot) {
 }
 
 // Neighbouring cells name a shared grid edge in opposite directions; both must
-// put its crossing at the very same place, or the surface shows cracks.
+// put its crossing at the very same place, or the surface shows cracks. The
+// wobbling rings reach out of the grid, which closes them off.
 TEST(MetaballGrid, SurfaceOfTheSceneIsClosedAndFacesOut) {
     for (bool wobble : {false, true}) {
         MetaballGrid grid(45);
         threeTori(grid, 2.0f * (wobble ? 13.0f : 3.0f), wobble);
+        // And one through the grid's low x face.
+        grid.addTorus(Vec3(2, 22, 22), Vec3(0, 1, 0), 11.0f, 3.0f, wobble);
+        grid.computeNormals();
+        ASSERT_GT(grid.point(1, 22, 33).w, 1.0f);
         int triangles = 0;
         std::vector<MeshVertex> out = polygonised(grid, &triangles);
         ASSERT_GT(triangles, 5000);
