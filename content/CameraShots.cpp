@@ -197,19 +197,34 @@ std::vector<ShotKey> planet() {
     return keys;
 }
 
-// Around the tumbling tori at the grid's centre, swinging mostly along the
-// tunnel's axis (x): the city pieces spin past at 45 to 130 from that axis, so
-// the camera keeps well inside them.
+// Inside the tunnel of spinning cities, behind the tumbling tori, looking down
+// the tunnel while the cities rush at the camera. The tunnel's axis runs along x
+// through y = z = 30 and its towers reach to some 45 units from it (its rings
+// sway by up to 20); the tori stand around (22, 22, 22) moved by
+// (9 sin t, 9 sin 1.2t, 9 sin 1.3t), some 30 units across.
 std::vector<ShotKey> metaballs() {
     std::vector<ShotKey> keys;
-    const Vec3 centre(22, 22, 22);
-    for (int i = 0; i <= 12; ++i) {
-        const float t = 24.0f * i / 12;
-        const float angle = (180.0f + 8.5f * t) * 3.14159265f / 180.0f;
-        keys.push_back({t,
-                        {centre.x + 34.0f * std::cos(angle), centre.y + 10.0f * std::sin(angle),
-                         14.0f + 6.0f * std::sin(t * 0.4f)},
-                        centre});
+    for (float t = 0.0f; t <= 24.0f; t += 0.5f) {
+        const Vec3 tori(22.0f + 9.0f * std::sin(t), 22.0f + 9.0f * std::sin(1.2f * t),
+                        22.0f + 9.0f * std::sin(1.3f * t));
+        // Close at first, settling back, swinging in for a closer look while
+        // the rings are still true, keeping away once they wobble (from 12 s,
+        // when they swell out of their grid), and pulling far back down the
+        // tunnel at the end.
+        const float close = std::exp(-0.5f * (t - 7.5f) * (t - 7.5f) / 3.0f);
+        const float swollen = 1.0f / (1.0f + std::exp(-(t - 12.5f) * 1.5f));
+        const float late = std::max(0.0f, t - 19.0f) / 5.0f;
+        const float back = 25.0f + 9.0f * (1.0f - std::exp(-t / 2.5f)) - 9.0f * close +
+                           3.0f * swollen + 30.0f * late * late;
+        // Round the tunnel's axis, swaying over and about the top of it: from
+        // below, the camera would look up into the sun.
+        const float turn = (275.0f + 55.0f * std::sin(0.22f * t)) * kDegrees;
+        const float out = 10.0f + 8.0f * close;
+        const Vec3 eye(tori.x - back, 30.0f + out * std::cos(turn), 30.0f + out * std::sin(turn));
+        // At the tori, drawn a little towards the tunnel's axis ahead: the tori
+        // stay near the middle and the tunnel keeps its depth.
+        const Vec3 ahead(tori.x + 40.0f, 30.0f, 30.0f);
+        keys.push_back({t, eye, tori * 0.8f + ahead * 0.2f});
     }
     return keys;
 }

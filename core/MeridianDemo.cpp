@@ -4,6 +4,7 @@
 #include "camera/TrackBank.h"
 #include "effects/City.h"
 #include "effects/Clouds.h"
+#include "effects/MetaStuff.h"
 #include "effects/Ocean.h"
 #include "effects/Ocean2.h"
 
@@ -28,6 +29,8 @@ void MeridianDemo::buildTimeline() {
     Clouds* clouds = new Clouds(this);
     addEntry(49.78f, 32.77f, clouds);
     addEntry(82.55f, 24.0f, new Ocean2(this, clouds->flower));
+
+    addEntry(154.55f, 24.0f, new MetaStuff(this));
 
     // The closing sea overlaps the metaballs' last half second and clears their
     // picture at the start of its frame.
