@@ -178,7 +178,8 @@ TEST(CgTranslator, Preprocessor) {
     EXPECT_NE(errorOf("#ifdef X\nfloat4 psMain() : COLOR { return 1; }\n", "psMain")
                   .find("t.cg(1) : error: #if without #endif"),
               std::string::npos);
-    EXPECT_NE(errorOf("#include \"other.cg\"\n", "psMain").find("t.cg(1) : error: #include"),
+    EXPECT_NE(errorOf("#include \"other.cg\"\n", "psMain")
+                  .find("t.cg(1) : error: cannot open #include \"other.cg\""),
               std::string::npos);
     // Pasted tokens form names, even a library function's.
     CgTranslation pasted = translate("#define CAT(a, b) a##b\n"
@@ -198,7 +199,8 @@ TEST(CgTranslator, Preprocessor) {
               std::string::npos);
 }
 
-// The Cg line a driver would report for the GLSL line holding text.
+// The Cg line a driver would report for the GLSL line holding text: GLSL 1.20
+// numbers the line after "#line N" as N + 1.
 int reportedLine(const std::string& glsl, const std::string& text) {
     int line = 1;
     size_t start = 0;
@@ -206,7 +208,7 @@ int reportedLine(const std::string& glsl, const std::string& text) {
         size_t end = glsl.find('\n', start);
         std::string current = glsl.substr(start, end - start);
         if (current.compare(0, 6, "#line ") == 0) {
-            line = std::stoi(current.substr(6));
+            line = std::stoi(current.substr(6)) + 1;
         } else {
             if (current.find(text) != std::string::npos) {
                 return line;
@@ -261,8 +263,8 @@ TEST(CgTranslator, WhatCannotBeTranslatedIsRejected) {
         {"float4 g : TEXCOORD1; float4 psMain() : COLOR { return g; }", "with semantic TEXCOORD1"},
     };
     for (const Case& c : cases) {
-        std::string listing = errorOf(c.source, c.source[6] == 'v' ? "vsMain" : "psMain",
-                                      c.source[6] == 'v' ? vertex : fragment);
+        std::string listing = errorOf(c.source, c.source[7] == 'v' ? "vsMain" : "psMain",
+                                      c.source[7] == 'v' ? vertex : fragment);
         EXPECT_NE(listing.find(c.message), std::string::npos) << c.source << "\n" << listing;
         EXPECT_EQ(listing.find("t.cg("), 0u) << listing;
     }
