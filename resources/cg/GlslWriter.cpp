@@ -352,12 +352,12 @@ void Writer::reach(Function* fn, std::vector<Function*>& path) {
     if (functions.count(fn) != 0) {
         return;
     }
-    if (fn->body == nullptr) {
-        diag.error(fn->line, "function '" + fn->name + "' is declared but never defined");
-    }
     if (!fn->error.empty()) {
         functions.insert(fn); // its error is reported once all is reached
         return;
+    }
+    if (fn->body == nullptr) {
+        diag.error(fn->line, "function '" + fn->name + "' is declared but never defined");
     }
     if (stage == Stage::Vertex && fn->fragmentOnlyLine != 0) {
         diag.error(fn->fragmentOnlyLine,
@@ -528,7 +528,8 @@ void Writer::lineMark(int line) {
 
 void Writer::run(const std::string& entryName) {
     for (Function* fn : program.functionOrder) {
-        if (fn->name == entryName && fn->body != nullptr && entry == nullptr) {
+        if (fn->name == entryName && (fn->body != nullptr || !fn->error.empty()) &&
+            entry == nullptr) {
             entry = fn;
         }
     }

@@ -54,7 +54,7 @@ private:
     }
     [[noreturn]] void unexpected(const std::string& wanted) {
         const Token& t = peek();
-        syntaxError = true;
+        fatal = true;
         std::string found = t.kind == TokenKind::End ? "end of file" : "'" + t.text + "'";
         diag.error(t.line, "syntax error: " + wanted + " expected, found " + found);
     }
@@ -123,7 +123,13 @@ private:
     void functionBody(Function* fn, const std::string& name, int line);
     void otherStageFunction(const std::string& kind, int line);
     size_t closingBrace() const;
+    size_t declarationEnd(size_t open) const;
+    void failedFunction(const std::string& name, int line, const std::string& error);
+    void skipDeclarator();
+    void skipDeclarators(const std::string& error);
     void globalDeclarators(Type type, bool isStatic, bool isConst, bool isUniform);
+    void globalDeclarator(const Type& base, const std::string& name, int line, bool isStatic,
+                          bool isConst, bool isUniform);
     std::string semantic();
     std::string statePath();
     void bindTrackedState(Variable* v);
@@ -192,9 +198,13 @@ private:
     std::map<std::string, StructDef*> structs;
     std::map<std::string, Type> typedefs;
     std::map<std::string, std::vector<Function*>> functions;
+    // Globals whose declaration failed, with the listing line saying why.
+    std::map<std::string, std::string> failedGlobals;
 
     std::vector<Node*> unmeasured;
-    bool syntaxError = false;
+    // The error being raised ends the translation wherever it stands: a syntax
+    // error, or a name defined twice.
+    bool fatal = false;
     bool shortInitializer = false;
     Function* current = nullptr;
     bool returned = false;
@@ -547,10 +557,54 @@ void Parser::topLevel() {
     if (!startsType()) {
         unexpected("declaration");
     }
-    Type type = parseType(true);
+    Type type;
+    size_t listed = diag.listing.size();
+    fatal = false;
+    try {
+        type = parseType(true);
+    } catch (const CompileError&) {
+        // A type these profiles lack: the declaration waits for a use.
+        if (fatal || peek().kind != TokenKind::Identifier) {
+            throw;
+        }
+        std::string error = diag.listing.substr(listed);
+        diag.listing.resize(listed);
+        --diag.errorCount;
+        if (peek(1).text == "(") {
+            std::string name = next().text;
+            size_t end = declarationEnd(pos);
+            if (end == 0) {
+                diag.fail(error);
+            }
+            pos = end + 1;
+            failedFunction(name, line, error);
+            return;
+        }
+        skipDeclarators(error);
+        return;
+    }
     if (peek().kind == TokenKind::Identifier && peek(1).text == "(") {
         std::string name = identifier("name");
-        function(type, name, line);
+        size_t open = pos;
+        size_t listed = diag.listing.size();
+        size_t openScopes = scopes.size();
+        fatal = false;
+        try {
+            function(type, name, line);
+        } catch (const CompileError&) {
+            // What the signature gets wrong waits, as a body's errors do.
+            size_t end = declarationEnd(open);
+            if (fatal || end == 0) {
+                throw;
+            }
+            std::string error = diag.listing.substr(listed);
+            diag.listing.resize(listed);
+            --diag.errorCount;
+            scopes.resize(openScopes);
+            unmeasured.clear();
+            pos = end + 1;
+            failedFunction(name, line, error);
+        }
         return;
     }
     if (type.isVoid()) {
@@ -609,45 +663,73 @@ void Parser::globalDeclarators(Type base, bool isStatic, bool isConst, bool isUn
     do {
         int line = peek().line;
         std::string name = identifier("variable name");
-        Type type = arraySuffix(base);
-        Variable* v = newVariable(
-            name, type, isStatic || (isConst && !isUniform) ? Storage::Static : Storage::Global,
-            line);
-        v->isConst = isConst;
-        v->uniform = v->storage == Storage::Global;
-        v->semantic = semantic();
-        if (accept("<")) {
-            diag.error(line, "annotations are not supported");
+        if (scopes.back().variables.count(name) != 0) {
+            diag.error(line, "redefinition of '" + name + "'");
         }
-        if (accept("=")) {
-            // Warnings of an initial value matter only to an entry that uses it.
-            size_t listed = diag.listing.size();
-            reachCalls = &v->calls;
-            reachGlobals = &v->globals;
-            v->init = initializer(type, line);
+        size_t listed = diag.listing.size();
+        size_t start = pos;
+        int openDepth = depth;
+        fatal = false;
+        try {
+            globalDeclarator(base, name, line, isStatic, isConst, isUniform);
+        } catch (const CompileError&) {
+            // A global no entry uses may be wrong for these profiles; a
+            // function that uses it meets the error.
+            if (fatal) {
+                throw;
+            }
+            failedGlobals[name] = diag.listing.substr(listed);
+            diag.listing.resize(listed);
+            --diag.errorCount;
+            depth = openDepth;
+            unmeasured.clear();
             reachCalls = nullptr;
             reachGlobals = nullptr;
-            v->type = v->init->type;
-            v->warnings = diag.listing.substr(listed);
-            diag.listing.resize(listed);
+            pos = start;
+            skipDeclarator();
         }
-        if (v->uniform) {
-            bindTrackedState(v);
-        }
-        if (v->type.arrayLength < 0) {
-            diag.error(line, "array '" + name + "' needs a size");
-        }
-        if (v->uniform && varyingSemantic(v->semantic)) {
-            diag.error(line, "global '" + name + "' with semantic " + v->semantic +
-                                 " is not supported; use an entry parameter");
-        }
-        if (v->type.isSampler() && !v->uniform) {
-            diag.error(line, "sampler '" + name + "' must be a parameter");
-        }
-        declare(v);
-        program.globals.push_back(v);
     } while (accept(","));
     expect(";");
+}
+
+void Parser::globalDeclarator(const Type& base, const std::string& name, int line, bool isStatic,
+                              bool isConst, bool isUniform) {
+    Type type = arraySuffix(base);
+    Variable* v = newVariable(
+        name, type, isStatic || (isConst && !isUniform) ? Storage::Static : Storage::Global, line);
+    v->isConst = isConst;
+    v->uniform = v->storage == Storage::Global;
+    v->semantic = semantic();
+    if (accept("<")) {
+        diag.error(line, "annotations are not supported");
+    }
+    if (accept("=")) {
+        // Warnings of an initial value matter only to an entry that uses it.
+        size_t listed = diag.listing.size();
+        reachCalls = &v->calls;
+        reachGlobals = &v->globals;
+        v->init = initializer(type, line);
+        reachCalls = nullptr;
+        reachGlobals = nullptr;
+        v->type = v->init->type;
+        v->warnings = diag.listing.substr(listed);
+        diag.listing.resize(listed);
+    }
+    if (v->uniform) {
+        bindTrackedState(v);
+    }
+    if (v->type.arrayLength < 0) {
+        diag.error(line, "array '" + name + "' needs a size");
+    }
+    if (v->uniform && varyingSemantic(v->semantic)) {
+        diag.error(line, "global '" + name + "' with semantic " + v->semantic +
+                             " is not supported; use an entry parameter");
+    }
+    if (v->type.isSampler() && !v->uniform) {
+        diag.error(line, "sampler '" + name + "' must be a parameter");
+    }
+    declare(v);
+    program.globals.push_back(v);
 }
 
 void Parser::function(const Type& returnType, const std::string& name, int line) {
@@ -713,7 +795,8 @@ void Parser::function(const Type& returnType, const std::string& name, int line)
     // A prototype and its definition are one function.
     Function* existing = nullptr;
     for (Function* other : functions[name]) {
-        bool same = other->params.size() == fn->params.size();
+        bool same = other->params.size() == fn->params.size() &&
+                    !(other->body == nullptr && !other->error.empty());
         for (size_t i = 0; same && i < fn->params.size(); ++i) {
             same = other->params[i]->type == fn->params[i]->type;
         }
@@ -722,6 +805,7 @@ void Parser::function(const Type& returnType, const std::string& name, int line)
         }
     }
     if (existing != nullptr && existing->returnType != returnType) {
+        fatal = true;
         diag.error(line, "'" + name + "' redeclared with another return type");
     }
     if (accept(";")) {
@@ -733,6 +817,7 @@ void Parser::function(const Type& returnType, const std::string& name, int line)
         return;
     }
     if (existing != nullptr && existing->body != nullptr) {
+        fatal = true;
         diag.error(line, "redefinition of function '" + name + "'");
     }
     Function* target = existing != nullptr ? existing : fn;
@@ -749,6 +834,67 @@ void Parser::function(const Type& returnType, const std::string& name, int line)
     }
     functionBody(target, name, line);
     scopes.pop_back();
+}
+
+// A function whose declaration failed (it has no body then): calls of it, or
+// translating it as the entry, give its error.
+void Parser::failedFunction(const std::string& name, int line, const std::string& error) {
+    program.functions.push_back(std::make_unique<Function>());
+    Function* fn = program.functions.back().get();
+    fn->name = name;
+    fn->glslName = glslIdentifier(name);
+    fn->line = line;
+    fn->error = error;
+    functions[name].push_back(fn);
+    program.functionOrder.push_back(fn);
+}
+
+// Skips the rest of a global declarator after an error, up to the ',' or ';'
+// ending it.
+void Parser::skipDeclarator() {
+    int nested = 0;
+    while (peek().kind != TokenKind::End && !(nested == 0 && (is(",") || is(";")))) {
+        const std::string& t = next().text;
+        nested += t == "(" || t == "{" || t == "[" ? 1 : t == ")" || t == "}" || t == "]" ? -1 : 0;
+    }
+}
+
+// The declarators of a global whose type failed, each name remembered with the error.
+void Parser::skipDeclarators(const std::string& error) {
+    do {
+        failedGlobals[identifier("variable name")] = error;
+        skipDeclarator();
+    } while (accept(","));
+    expect(";");
+}
+
+// The last token of the function declared from the '(' at open on: its ';' or
+// the '}' closing its body (0: none).
+size_t Parser::declarationEnd(size_t open) const {
+    int parens = 0;
+    size_t at = open;
+    for (; at < tokens.size() && tokens[at].kind != TokenKind::End; ++at) {
+        parens += tokens[at].text == "(" ? 1 : tokens[at].text == ")" ? -1 : 0;
+        if (parens == 0) {
+            break;
+        }
+    }
+    for (; at < tokens.size() && tokens[at].kind != TokenKind::End; ++at) {
+        if (tokens[at].text == ";") {
+            return at;
+        }
+        if (tokens[at].text == "{") {
+            int braces = 0;
+            for (; at < tokens.size() && tokens[at].kind != TokenKind::End; ++at) {
+                braces += tokens[at].text == "{" ? 1 : tokens[at].text == "}" ? -1 : 0;
+                if (braces == 0) {
+                    return at;
+                }
+            }
+            return 0;
+        }
+    }
+    return 0;
 }
 
 // The index of the '}' closing the block that starts here (0: none).
@@ -777,7 +923,7 @@ void Parser::functionBody(Function* fn, const std::string& name, int line) {
     reachCalls = &fn->calls;
     reachGlobals = &fn->globals;
     returned = false;
-    syntaxError = false;
+    fatal = false;
     try {
         fn->body = block();
         if (!returned && !fn->returnType.isVoid()) {
@@ -786,7 +932,7 @@ void Parser::functionBody(Function* fn, const std::string& name, int line) {
         }
         fn->warnings = diag.listing.substr(listed);
     } catch (const CompileError&) {
-        if (syntaxError || end == 0) {
+        if (fatal || end == 0) {
             throw;
         }
         // The error is the last line of the listing; warnings stand before it.
@@ -839,7 +985,6 @@ void Parser::otherStageFunction(const std::string& kind, int line) {
     fn->name = name;
     fn->glslName = glslIdentifier(name);
     fn->line = line;
-    fn->body = make(NodeKind::Block, line);
     fn->error = diag.where(line) + " : error: '" + name + "' is a " + kind +
                 " program, which arbvp1 and arbfp1 cannot run\n";
     functions[name].push_back(fn);
@@ -1679,6 +1824,9 @@ Node* Parser::primary() {
         return callFunction(name, args, line);
     }
     Variable* v = lookup(name);
+    if (v == nullptr && failedGlobals.count(name) != 0) {
+        diag.fail(failedGlobals[name]);
+    }
     if (v == nullptr) {
         diag.error(line, "undeclared identifier '" + name + "'");
     }
@@ -1889,6 +2037,12 @@ Node* Parser::callFunction(const std::string& name, std::vector<Node*> args, int
         if (cost >= 0 && cost < bestCost) {
             best = fn;
             bestCost = cost;
+        }
+    }
+    // A function whose declaration failed stands without parameters or body.
+    for (const Function* fn : found->second) {
+        if ((best == nullptr || best == fn) && fn->body == nullptr && !fn->error.empty()) {
+            diag.fail(fn->error);
         }
     }
     if (best == nullptr) {

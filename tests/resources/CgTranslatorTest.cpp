@@ -375,6 +375,27 @@ TEST(CgTranslator, OnlyReachedFunctionsAreChecked) {
                       "psBoth"),
               "t.cg(1) : warning: initializer: implicit cast from float4 to float3 truncates\n"
               "t.cg(2) : error: undeclared identifier 'missing'\n");
+    // So do declarations: a signature, a return type or a global these profiles lack.
+    const std::string declarations = "uniform float4x4 palette[8] : state.matrix.palette[0];\n"
+                                     "float4 scaled(float4 x, float k = 2) { return x * k; }\n"
+                                     "half1x4 row() { return 0; }\n"
+                                     "float4 skinned(float4 p) { return mul(palette[0], p); }\n";
+    CgTranslation unused = translate(declarations + others, "psMain", fragment);
+    ASSERT_TRUE(unused.ok) << unused.listing;
+    EXPECT_EQ(unused.listing, "");
+    EXPECT_EQ(errorOf(declarations + others +
+                          "float4 vsMain(float4 p : POSITION) : POSITION { return skinned(p); }\n",
+                      "vsMain", vertex),
+              "t.cg(1) : error: state.matrix.palette[0] is not supported\n");
+    EXPECT_EQ(errorOf(declarations + others, "scaled", vertex),
+              "t.cg(2) : error: default parameter values are not supported\n");
+    EXPECT_EQ(
+        errorOf(declarations + others + "float4 psRow() : COLOR { return row()[0]; }\n", "psRow"),
+        "t.cg(3) : error: half1x4: matrices with one row or column are not supported\n");
+    // Defining a name twice is an error wherever it happens.
+    EXPECT_NE(errorOf("float f() { return 1; }\nfloat f() { return 2; }\n" + others, "psMain")
+                  .find("t.cg(2) : error: redefinition of function 'f'"),
+              std::string::npos);
     // A syntax error counts wherever it stands.
     EXPECT_NE(errorOf("float unused() { return 1 }\n" + others, "psMain")
                   .find("t.cg(1) : error: syntax error: ';' expected"),
