@@ -586,7 +586,6 @@ void Parser::topLevel() {
     if (peek().kind == TokenKind::Identifier && peek(1).text == "(") {
         std::string name = identifier("name");
         size_t open = pos;
-        size_t listed = diag.listing.size();
         size_t openScopes = scopes.size();
         fatal = false;
         try {
