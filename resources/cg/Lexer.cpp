@@ -149,8 +149,11 @@ std::vector<Token> tokenize(const std::string& source, Diagnostics& diag, int fi
         }
         bool matched = false;
         for (const char* p : puncts) {
+            if (p[0] != c) {
+                continue;
+            }
             size_t len = strlen(p);
-            if (p[0] == c && source.compare(i, len, p) == 0) {
+            if (source.compare(i, len, p) == 0) {
                 i += len;
                 push(TokenKind::Punct, start, i);
                 matched = true;

@@ -202,6 +202,7 @@ private:
     std::map<std::string, std::string> failedGlobals;
 
     std::vector<Node*> unmeasured;
+    std::vector<int> operatorLevels;
     // The error being raised ends the translation wherever it stands: a syntax
     // error, or a name defined twice.
     bool fatal = false;
@@ -490,6 +491,19 @@ Variable* Parser::lookup(const std::string& name) const {
 // ---- top level -------------------------------------------------------------
 
 void Parser::run() {
+    // Each token's binding level as a binary operator, looked up once: the
+    // expression parser asks at every level for every operand.
+    operatorLevels.assign(tokens.size(), -1);
+    for (size_t i = 0; i < tokens.size(); ++i) {
+        for (size_t level = 0;
+             tokens[i].kind == TokenKind::Punct && level < binaryOperatorLevels.size(); ++level) {
+            for (const char* o : binaryOperatorLevels[level]) {
+                if (tokens[i].text == o) {
+                    operatorLevels[i] = static_cast<int>(level);
+                }
+            }
+        }
+    }
     scopes.emplace_back();
     while (peek().kind != TokenKind::End) {
         topLevel();
@@ -1467,15 +1481,10 @@ Node* Parser::binary(int level) {
         if (chain > maxChain) {
             diag.error(peek().line, "expression is too long");
         }
-        const char* op = nullptr;
-        for (const char* o : levels[static_cast<size_t>(level)]) {
-            if (is(o)) {
-                op = o;
-            }
-        }
-        if (op == nullptr) {
+        if (operatorLevels[pos] != level) {
             return left;
         }
+        std::string op = peek().text;
         int line = next().line;
         Node* right = binary(level + 1);
         left = makeBinary(op, left, right, line);
