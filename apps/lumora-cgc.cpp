@@ -12,14 +12,19 @@
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
 const char* usage =
-    "usage: lumora-cgc -profile arbvp1|arbfp1 [-entry NAME] [-o FILE] FILE\n"
+    "usage: lumora-cgc -profile arbvp1|arbfp1 [-entry NAME] [-DNAME[=VALUE]] [-I DIR]\n"
+    "                  [-o FILE] FILE\n"
     "Translates one Cg entry function to GLSL for the OpenGL compatibility profile.\n"
     "  -profile arbvp1|arbfp1  vertex or fragment program\n"
     "  -entry NAME             entry function (default main)\n"
+    "  -DNAME, -DNAME=VALUE    define a macro (as 1, or as VALUE) before the first line\n"
+    "  -I DIR, -IDIR           look for #include files in DIR too, after the folder\n"
+    "                          of the file that includes them\n"
     "  -o FILE                 write the GLSL to FILE (default standard output)\n"
     "  FILE                    Cg source; - reads standard input\n";
 
@@ -35,11 +40,19 @@ int main(int argc, char** argv) {
     std::string entry = "main";
     std::string outputPath;
     std::string inputPath;
+    std::vector<std::string> sourceArguments;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         if (arg == "-h" || arg == "--help") {
             std::cout << usage;
             return 0;
+        }
+        if (arg.compare(0, 2, "-D") == 0 || arg.compare(0, 2, "-I") == 0) {
+            sourceArguments.push_back(arg);
+            if (arg.size() == 2 && i + 1 < argc) {
+                sourceArguments.push_back(argv[++i]);
+            }
+            continue;
         }
         if (arg == "-profile" || arg == "-entry" || arg == "-o") {
             const char* v = i + 1 < argc ? argv[++i] : nullptr;
@@ -74,6 +87,12 @@ int main(int argc, char** argv) {
         std::cerr << "lumora-cgc: no input file\n" << usage;
         return 1;
     }
+    cg::SourceOptions options = cgFileOptions();
+    std::string wrong;
+    if (!addCgArguments(sourceArguments, options, wrong)) {
+        std::cerr << "lumora-cgc: " << wrong << "\n" << usage;
+        return 1;
+    }
 
     std::string source;
     if (inputPath == "-") {
@@ -92,7 +111,7 @@ int main(int argc, char** argv) {
     }
 
     std::string name = inputPath == "-" ? "<stdin>" : inputPath;
-    CgTranslation translation = translateCg(source, entry, profile, name);
+    CgTranslation translation = translateCg(source, entry, profile, name, options);
     std::cerr << translation.listing;
     if (!translation.ok) {
         return 1;

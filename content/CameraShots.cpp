@@ -1,5 +1,6 @@
 #include "content/CameraShots.h"
 
+#include "content/Noise.h"
 #include "content/TrailPath.h"
 #include "platform/Random.h"
 
@@ -28,49 +29,89 @@ std::vector<ShotKey> openingSea() {
             {25.55f, {152, 146, -30}, {30, 30, -3}}};
 }
 
-// Riding behind the heads of the two growing trails (their tip is at path
-// parameter 5t / 12), a little above and to the side, looking ahead of them.
+// Chasing the heads of the two trails (at path parameter 5t / 12) down the
+// streets, above the low roofs along their path and past the figures, with the
+// sun low ahead; then, as the trails climb out of the city, rising after them
+// towards the clouds, the city falling away below.
 std::vector<ShotKey> city() {
+    // The path averaged over a stretch: a chase along it rounds its corners.
+    // Before its start the path runs on straight back up the first street.
+    auto trailAverage = [](float from, float to) {
+        Vec3 sum;
+        for (int i = 0; i < 9; ++i) {
+            const float u = from + (to - from) * i / 8.0f;
+            sum += u >= 0 ? cityTrailPoint(u)
+                          : cityTrailPoint(0) + (cityTrailPoint(0) - cityTrailPoint(1)) * -u;
+        }
+        return sum * (1.0f / 9.0f);
+    };
     std::vector<ShotKey> keys;
     for (float t = 0.0f; t <= 24.25f; t += 0.5f) {
         const float head = 5.0f * t / 12.0f;
-        const Vec3 behind = cityTrailPoint(head - 0.6f);
-        const Vec3 ahead = cityTrailPoint(head + 0.25f);
-        const float sway = 14.0f * std::sin(t * 0.35f);
-        keys.push_back({t, behind + Vec3(sway, 14.0f, -40.0f), ahead});
+        const Vec3 behind = trailAverage(head - 1.5f, head - 0.8f);
+        const Vec3 ahead = trailAverage(head, head + 0.6f);
+        Vec3 heading = ahead - behind;
+        heading.z = 0;
+        heading = normalize(heading);
+        const Vec3 side(-heading.y, heading.x, 0);
+        Vec3 eye = behind + side * (9.0f * std::sin(t * 0.45f));
+        eye.z = std::min(behind.z, -16.0f) - 18.0f;
+        Vec3 target = ahead;
+        target.z = std::min(ahead.z, -12.0f) - 6.0f;
+
+        // The climb: rising over the last streets the trails ran through,
+        // looking after them as they leave the city for the clouds, whose
+        // underside closes the sky above.
+        const float climb = smoothStep(16.0f, 19.0f, t);
+        if (climb > 0) {
+            const float f = std::clamp((t - 16.0f) / 8.25f, 0.0f, 1.0f);
+            const Vec3 riseEye = Vec3(-80, -175, -40) + Vec3(-85, 105, -26) * f;
+            Vec3 riseTarget = trailAverage(std::min(head, 10.0f) - 0.5f, std::min(head, 10.0f));
+            riseTarget.z = std::max(riseTarget.z, -100.0f);
+            eye = eye + (riseEye - eye) * climb;
+            target = target + (riseTarget - target) * climb;
+        }
+        keys.push_back({t, eye, target});
     }
     return keys;
 }
 
-// A slow arc through the cloud field (x, y within 400 of the centre), pulling
-// back and looking up as the flower's stem climbs from the origin towards -z
-// (it is drawn ten times its size, a few thousand units tall when grown).
+// Around the growing flower, the sun behind it: the plant (drawn ten times its
+// size) grows as a band some 400 units tall that drifts from (-40, 0, 100)
+// towards (60, -130, -40) while the branches open; the camera circles it at a
+// distance that keeps all of it in view, among the clouds (x, y within 400).
 std::vector<ShotKey> clouds() {
+    struct Pose {
+        float time;
+        Vec3 centre;                        // where the flower is
+        float distance, azimuth, elevation; // of the camera from it, degrees; up is -z
+    };
+    const Pose poses[] = {
+        {0.0f, {-40, -5, 40}, 300, 100, -14}, {8.0f, {-45, -25, 90}, 380, 93, -6},
+        {16.5f, {-24, -55, 82}, 440, 85, -5}, {20.5f, {-5, -110, 62}, 460, 80, 16},
+        {27.0f, {45, -145, 5}, 480, 72, 23},  {32.77f, {65, -120, -45}, 500, 70, 28},
+    };
     std::vector<ShotKey> keys;
-    for (int i = 0; i <= 8; ++i) {
-        const float f = i / 8.0f;
-        keys.push_back(
-            {32.77f * f,
-             onCircle({0, 0, 0}, 350.0f + 650.0f * f, 25.0f + 140.0f * f, -60.0f - 600.0f * f),
-             {0, 0, -120.0f - 1300.0f * f}});
+    for (const Pose& pose : poses) {
+        const float e = pose.elevation * kDegrees;
+        const Vec3 eye = onCircle(pose.centre, pose.distance * std::cos(e), pose.azimuth,
+                                  pose.centre.z - pose.distance * std::sin(e));
+        keys.push_back({pose.time, eye, pose.centre});
     }
     return keys;
 }
 
-// Beside the flower over the endless sea: the second sea draws it three times
-// its size and turned so that its stem runs along +y from the origin. The sea
-// grid is drawn around the grid point (50, 50) looking the camera's way, so
-// the camera looks towards +x and +y, across the grid's wide side.
+// Low over the endless sea at dusk, the sun on the horizon to the left and the
+// flower rising to the right. The second sea draws the flower three times its
+// size, turned so that its stem runs along +y from the origin, and the light
+// at (-3000, -2000, 0): the camera looks towards it (-x, -y), so the flare
+// stays a sun and not a glare from behind. The sea's grid is drawn from grid
+// point (50, 50) at the camera's height and heading, its rim laid out to the
+// horizon.
 std::vector<ShotKey> secondSea() {
-    std::vector<ShotKey> keys;
-    for (int i = 0; i <= 6; ++i) {
-        const float f = i / 6.0f;
-        keys.push_back(
-            {24.0f * f,
-             onCircle({0, 350, 0}, 650.0f - 150.0f * f, 225.0f - 20.0f * f, -30.0f - 40.0f * f),
-             {0, 350.0f + 100.0f * f, -50.0f}});
-    }
-    return keys;
+    return {{0.0f, {30, 140, -24}, {-25, 0, -50}},
+            {12.0f, {0, 132, -29}, {-55, -5, -51}},
+            {24.0f, {-30, 125, -34}, {-85, -10, -52}}};
 }
 
 namespace {
@@ -156,19 +197,34 @@ std::vector<ShotKey> planet() {
     return keys;
 }
 
-// Around the tumbling tori at the grid's centre, swinging mostly along the
-// tunnel's axis (x): the city pieces spin past at 45 to 130 from that axis, so
-// the camera keeps well inside them.
+// Inside the tunnel of spinning cities, behind the tumbling tori, looking down
+// the tunnel while the cities rush at the camera. The tunnel's axis runs along x
+// through y = z = 30 and its towers reach to some 45 units from it (its rings
+// sway by up to 20); the tori stand around (22, 22, 22) moved by
+// (9 sin t, 9 sin 1.2t, 9 sin 1.3t), some 30 units across.
 std::vector<ShotKey> metaballs() {
     std::vector<ShotKey> keys;
-    const Vec3 centre(22, 22, 22);
-    for (int i = 0; i <= 12; ++i) {
-        const float t = 24.0f * i / 12;
-        const float angle = (180.0f + 8.5f * t) * 3.14159265f / 180.0f;
-        keys.push_back({t,
-                        {centre.x + 34.0f * std::cos(angle), centre.y + 10.0f * std::sin(angle),
-                         14.0f + 6.0f * std::sin(t * 0.4f)},
-                        centre});
+    for (float t = 0.0f; t <= 24.0f; t += 0.5f) {
+        const Vec3 tori(22.0f + 9.0f * std::sin(t), 22.0f + 9.0f * std::sin(1.2f * t),
+                        22.0f + 9.0f * std::sin(1.3f * t));
+        // Close at first, settling back, swinging in for a closer look while
+        // the rings are still true, keeping away once they wobble (from 12 s,
+        // when they swell out of their grid), and pulling far back down the
+        // tunnel at the end.
+        const float close = std::exp(-0.5f * (t - 7.5f) * (t - 7.5f) / 3.0f);
+        const float swollen = 1.0f / (1.0f + std::exp(-(t - 12.5f) * 1.5f));
+        const float late = std::max(0.0f, t - 19.0f) / 5.0f;
+        const float back = 25.0f + 9.0f * (1.0f - std::exp(-t / 2.5f)) - 9.0f * close +
+                           3.0f * swollen + 30.0f * late * late;
+        // Round the tunnel's axis, swaying over and about the top of it: from
+        // below, the camera would look up into the sun.
+        const float turn = (275.0f + 55.0f * std::sin(0.22f * t)) * kDegrees;
+        const float out = 10.0f + 8.0f * close;
+        const Vec3 eye(tori.x - back, 30.0f + out * std::cos(turn), 30.0f + out * std::sin(turn));
+        // At the tori, drawn a little towards the tunnel's axis ahead: the tori
+        // stay near the middle and the tunnel keeps its depth.
+        const Vec3 ahead(tori.x + 40.0f, 30.0f, 30.0f);
+        keys.push_back({t, eye, tori * 0.8f + ahead * 0.2f});
     }
     return keys;
 }

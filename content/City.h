@@ -5,17 +5,25 @@
 #include "platform/Vec3.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 // The city block that the city scene draws four times, shifted by 550 in x and
-// 378 in y: streets on a grid, buildings on their lots, open squares wherever
-// the scene's figures stand or its trails pass low, and traffic.
+// 378 in y, at dusk: streets on a grid with lamps and crossings, buildings of
+// four kinds on their lots with lit windows and shops, open squares with trees
+// wherever the scene's figures stand or its trails pass low, and traffic. The
+// scene's material program shows each material's picture as it is, so the
+// light of the low sun (south-west, towards -x and -y) is painted into the
+// pictures: walls facing it have pictures of their own.
 namespace City {
 
 constexpr float kTileWidth = 550.0f, kTileDepth = 378.0f;
 // The tile's corner, on the centre lines of two streets; the four copies cover x
 // -695..405 and y -536.5..219.5, around the figures and the trails' path.
 constexpr float kTileX = -145.0f, kTileY = -158.5f;
+
+// Where the figures stand (x, y; z -7.67), as the scene places them.
+extern const float kFigures[19][2];
 
 // One mesh of the city model, all of one material.
 struct Piece {
@@ -35,17 +43,25 @@ struct Mover {
     std::vector<std::pair<float, float>> turnKeys;
 };
 
+// A material of the model and its picture, written as data/citymaps/FILE.
+struct Material {
+    std::string name;
+    std::string file;
+    Canvas picture;
+};
+
 struct Layout {
+    std::vector<Material> materials;
     std::vector<Piece> pieces;
     std::vector<Mover> movers;
-    Canvas ground{1024, 1024};
+    // Every building's box (low corner, high corner; the roof at low z), in the
+    // tile's coordinates: what the camera must stay out of.
+    std::vector<std::pair<Vec3, Vec3>> buildings;
 };
 
 Layout build();
 
-Canvas facadePicture(bool shaded);
-Canvas roofPicture();
-Canvas carPicture();
-Canvas beaconPicture();
+// The street grid, in the tile's coordinates (and every copy's).
+bool inStreet(float x, float y);
 
 } // namespace City

@@ -64,6 +64,13 @@ MeshData cylinderCity() {
             // becomes the outward direction at this angle.
             MeshData tower = box({-width / 2, -width / 2, -radius - height},
                                  {width / 2, width / 2, -radius + 40.0f}, 1.0f / 200.0f);
+            // Its base (the box's second face) stands inside the drum, never seen.
+            tower.positions.erase(tower.positions.begin() + 4, tower.positions.begin() + 8);
+            tower.normals.erase(tower.normals.begin() + 4, tower.normals.begin() + 8);
+            tower.uvs.erase(tower.uvs.begin() + 8, tower.uvs.begin() + 16);
+            tower.indices.erase(tower.indices.begin() + 6, tower.indices.begin() + 12);
+            for (uint32_t& index : tower.indices)
+                index -= index >= 8 ? 4 : 0;
             const float turn = angle;
             const float c = std::cos(turn), sn = std::sin(turn);
             for (Vec3& p : tower.positions)

@@ -48,20 +48,12 @@ void writePlanet(OutputFolder& folder) {
 
 void writeCity(OutputFolder& folder) {
     const City::Layout city = City::build();
-    City::facadePicture(false).writeJpeg(folder, "data/citymaps/facade.jpg");
-    City::facadePicture(true).writeJpeg(folder, "data/citymaps/facadeshade.jpg");
-    City::roofPicture().writeJpeg(folder, "data/citymaps/roof.jpg");
-    city.ground.writeJpeg(folder, "data/citymaps/ground.jpg");
-    City::carPicture().writeJpeg(folder, "data/citymaps/car.jpg");
-    City::beaconPicture().writeJpeg(folder, "data/citymaps/beacon.jpg");
-
-    const std::vector<NmdSceneMaterial> materials = {
-        {"facadeSun", "maps/facade.jpg", {1, 1, 1}},
-        {"facadeShade", "maps/facadeshade.jpg", {1, 1, 1}},
-        {"roof", "maps/roof.jpg", {1, 1, 1}},
-        {"ground", "maps/ground.jpg", {1, 1, 1}},
-        {"car", "maps/car.jpg", {1, 1, 1}},
-        {"beacon", "maps/beacon.jpg", {1, 1, 1}}};
+    // Map names as an authoring tool stores them; the scene looks in data/citymaps/.
+    std::vector<NmdSceneMaterial> materials;
+    for (const City::Material& material : city.materials) {
+        material.picture.writeJpeg(folder, "data/citymaps/" + material.file);
+        materials.push_back({material.name, "maps/" + material.file, {1, 1, 1}});
+    }
     std::vector<NmdSceneNode> nodes;
     for (const City::Piece& piece : city.pieces) {
         NmdSceneNode node;

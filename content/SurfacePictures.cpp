@@ -63,6 +63,11 @@ Canvas cityFacades() {
     std::vector<float> lit(columns * rows);
     for (float& l : lit)
         l = random.unit() < 0.35f ? random.range(0.5f, 1.0f) : 0.0f;
+    // A few windows burn a cold white among the warm ones.
+    ContentRandom coldRandom(809);
+    std::vector<bool> cold(columns * rows);
+    for (size_t i = 0; i < cold.size(); ++i)
+        cold[i] = coldRandom.unit() < 0.18f;
     picture.paint([&](float u, float v) {
         const int cx = std::min(static_cast<int>(u * columns), columns - 1);
         const int cy = std::min(static_cast<int>(v * rows), rows - 1);
@@ -72,7 +77,10 @@ Canvas cityFacades() {
         Rgba c{wall * 0.9f, wall * 0.95f, wall * 1.1f, 1};
         if (window) {
             const float l = lit[cy * columns + cx];
-            c = l > 0 ? Rgba{1.0f * l, 0.82f * l, 0.5f * l, 1} : Rgba{0.05f, 0.07f, 0.12f, 1};
+            const bool coldLight = cold[cy * columns + cx];
+            c = l <= 0      ? Rgba{0.05f, 0.07f, 0.12f, 1}
+                : coldLight ? Rgba{0.62f * l, 0.8f * l, 1.0f * l, 1}
+                            : Rgba{1.0f * l, 0.82f * l, 0.5f * l, 1};
         }
         // A ledge at every fourth storey.
         if (cy % 4 == 0 && fy < 0.12f)

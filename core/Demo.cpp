@@ -58,6 +58,8 @@ void Demo::loadEffects() {
     // load (nested lens flares) are appended and loaded in the same pass.
     for (int i = 0; i < effects.count; ++i) {
         showProgress(*this, static_cast<float>(i + 1) / static_cast<float>(effects.count), *window);
+        loadingEffect = i;
+        lastLoadProgress = SDL_GetTicks64() / 1000.0;
         Effect* effect = effects[i];
         if (verbose) {
             printf("Loading element \"%s\"...", effect->name.c_str());
@@ -69,6 +71,22 @@ void Demo::loadEffects() {
             fflush(stdout);
         }
     }
+    loadingEffect = -1;
+}
+
+void Demo::showLoadProgress(float done) {
+    if (loadingEffect < 0 || window == nullptr) {
+        return;
+    }
+    const double now = SDL_GetTicks64() / 1000.0;
+    if (now - lastLoadProgress < 1.0 / 30.0) {
+        return;
+    }
+    lastLoadProgress = now;
+    done = done < 0.0f ? 0.0f : (done > 1.0f ? 1.0f : done);
+    float progress =
+        (static_cast<float>(loadingEffect + 1) + done) / static_cast<float>(effects.count);
+    showProgressOnce(*this, progress < 1.0f ? progress : 1.0f, *window);
 }
 
 void Demo::startMusic() {

@@ -54,8 +54,12 @@ public:
     // (the capture tool renders them one by one on a virtual clock).
     void openWindow();  // window, multisampling, font, shared copy program
     void loadEffects(); // buildTimeline(), then every load behind the loading screen
-    void startMusic();  // init, open, play from clockStart, volume
-    float readClock();  // the music position, or the timer plus clockStart
+    // For a long load: how much of it is done (0 to 1). During the loading pass
+    // the bar moves on from the loading effect's share towards the next one's,
+    // redrawn at most 30 times a second; outside it nothing happens.
+    void showLoadProgress(float done);
+    void startMusic(); // init, open, play from clockStart, volume
+    float readClock(); // the music position, or the timer plus clockStart
     // Sets time and frameDelta, fills the spectrum, clears and renders every
     // active entry in insertion order.
     void renderFrame(float time, float frameDelta);
@@ -103,8 +107,11 @@ public:
     FullscreenPass* copyProgram = nullptr;
     std::map<std::string, void*> gpuCache;
     EffectObserver* effectObserver = nullptr;
+    // The effect the loading pass is loading, -1 outside the pass.
+    int loadingEffect = -1;
 
 private:
+    double lastLoadProgress = 0.0;
     std::unique_ptr<GlWindow> ownedWindow;
     std::unique_ptr<OutlineFont> ownedFont;
 };

@@ -7,34 +7,47 @@
 
 #include "platform/Gl.h"
 
-void showProgress(Demo& demo, float progress, GlWindow& window) {
+namespace {
+
+void drawProgress(Demo& demo, float progress) {
     const float right = progress * 1.6f - 0.8f;
+    disableFragmentPrograms();
+    disableVertexPrograms();
+    clear(0.0f, 0.0f, 0.0f, 0.0f, true, true, true);
+    modelviewIdentity();
+    projectionIdentity();
+    glDisable(GL_DEPTH_TEST);
+
+    glBegin(GL_QUADS);
+    glColor4f(0.5f, 0.5f, 0.5f, 1.0f);
+    glVertex4f(-0.8f, 0.0f, 0.0f, 1.0f);
+    glVertex4f(0.8f, 0.0f, 0.0f, 1.0f);
+    glVertex4f(0.8f, 0.2f, 0.0f, 1.0f);
+    glVertex4f(-0.8f, 0.2f, 0.0f, 1.0f);
+    glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+    glVertex4f(-0.8f, 0.0f, 0.0f, 1.0f);
+    glVertex4f(right, 0.0f, 0.0f, 1.0f);
+    glVertex4f(right, 0.2f, 0.0f, 1.0f);
+    glVertex4f(-0.8f, 0.2f, 0.0f, 1.0f);
+    glEnd();
+
+    glEnable(GL_DEPTH_TEST);
+    if (demo.font != nullptr) {
+        drawText(demo.font, 275, 250, "Brimvale Lumora - Loading Demo 'Meridian'");
+    }
+}
+
+} // namespace
+
+void showProgress(Demo& demo, float progress, GlWindow& window) {
     for (int repeat = 0; repeat < 10; ++repeat) {
-        disableFragmentPrograms();
-        disableVertexPrograms();
-        clear(0.0f, 0.0f, 0.0f, 0.0f, true, true, true);
-        modelviewIdentity();
-        projectionIdentity();
-        glDisable(GL_DEPTH_TEST);
-
-        glBegin(GL_QUADS);
-        glColor4f(0.5f, 0.5f, 0.5f, 1.0f);
-        glVertex4f(-0.8f, 0.0f, 0.0f, 1.0f);
-        glVertex4f(0.8f, 0.0f, 0.0f, 1.0f);
-        glVertex4f(0.8f, 0.2f, 0.0f, 1.0f);
-        glVertex4f(-0.8f, 0.2f, 0.0f, 1.0f);
-        glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-        glVertex4f(-0.8f, 0.0f, 0.0f, 1.0f);
-        glVertex4f(right, 0.0f, 0.0f, 1.0f);
-        glVertex4f(right, 0.2f, 0.0f, 1.0f);
-        glVertex4f(-0.8f, 0.2f, 0.0f, 1.0f);
-        glEnd();
-
-        glEnable(GL_DEPTH_TEST);
-        if (demo.font != nullptr) {
-            drawText(demo.font, 275, 250, "Brimvale Lumora - Loading Demo 'Meridian'");
-        }
+        drawProgress(demo, progress);
         // The loading screen does not end the program: a quit request is dropped.
         window.update();
     }
+}
+
+void showProgressOnce(Demo& demo, float progress, GlWindow& window) {
+    drawProgress(demo, progress);
+    window.update();
 }

@@ -2,7 +2,11 @@
 
 #include "camera/Camrig.h"
 #include "camera/TrackBank.h"
+#include "effects/City.h"
+#include "effects/Clouds.h"
+#include "effects/MetaStuff.h"
 #include "effects/Ocean.h"
+#include "effects/Ocean2.h"
 
 MeridianDemo::MeridianDemo(bool cameraEditor_) : cameraEditor(cameraEditor_) {
     length = 189.9f;
@@ -19,6 +23,14 @@ void MeridianDemo::buildTimeline() {
     // Scenes are constructed in the order they play: their loads draw from the
     // process-wide generator in that order, and the random layouts rely on it.
     addEntry(0.0f, 25.55f, new Ocean(this, false));
+    addEntry(25.55f, 24.23f, new City(this));
+
+    // The second sea draws the clouds' flower and runs its clock.
+    Clouds* clouds = new Clouds(this);
+    addEntry(49.78f, 32.77f, clouds);
+    addEntry(82.55f, 24.0f, new Ocean2(this, clouds->flower));
+
+    addEntry(154.55f, 24.0f, new MetaStuff(this));
 
     // The closing sea overlaps the metaballs' last half second and clears their
     // picture at the start of its frame.

@@ -4,15 +4,11 @@
 #include "effects/FullscreenPass.h"
 #include "effects/LensFlare.h"
 #include "effects/OceanWaves.h"
+#include "effects/SeaGrid.h"
 #include "platform/Gl.h"
 #include "platform/GlState.h"
 #include "resources/CgProgram.h"
 #include "resources/Geometry.h"
-
-namespace {
-constexpr int size = oceanGridSize;
-constexpr int cells = size - 1;
-} // namespace
 
 Ocean::Ocean(Demo* demo, bool closing_) : Effect(demo), closing(closing_) {
     name = "Ocean";
@@ -21,31 +17,8 @@ Ocean::Ocean(Demo* demo, bool closing_) : Effect(demo), closing(closing_) {
 void Ocean::load() {
     // Positions (j, i, 0); heights and normals are rewritten every frame. The
     // normals of the last row and column are never computed and stay zero.
-    const int components[2] = {3, 3};
-    grid = new VertexBuffer(2, components, size * size, BufferUsage::StaticDraw, nullptr);
-    float* vertices = grid->map(true, true);
-    for (int i = 0; i < size; ++i) {
-        for (int j = 0; j < size; ++j) {
-            float* v = vertices + (i * size + j) * oceanFloatsPerVertex;
-            v[0] = static_cast<float>(j);
-            v[1] = static_cast<float>(i);
-            v[2] = v[3] = v[4] = v[5] = 0.0f;
-        }
-    }
-    grid->unmap();
-
-    gridIndices = new IndexBuffer(cells * cells * 4, BufferUsage::StaticDraw, nullptr);
-    uint32_t* index = gridIndices->map(false, true);
-    for (int r = 0; r < cells; ++r) {
-        for (int c = 0; c < cells; ++c) {
-            *index++ = size * r + c;
-            *index++ = size * r + c + 1;
-            *index++ = size * (r + 1) + c + 1;
-            *index++ = size * (r + 1) + c;
-        }
-    }
-    gridIndices->unmap();
-
+    grid = createSeaGrid(BufferUsage::StaticDraw);
+    gridIndices = createSeaGridIndices();
     program = demo->getProgramPair("data/meridian.cg", "vsOcean", "psOcean");
     envTexture = demo->getTexture("data/flare/bgenv.jpg");
     bumpTexture = demo->getBumpTexture("data/waterbump.jpg");

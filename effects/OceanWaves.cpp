@@ -9,6 +9,13 @@ const WaveField openingSea = {
     {1.0, 2.1, 3.3, 4.4},
 };
 
+const WaveField secondSea = {
+    {1.5, 1.0, 0.65, 0.25},
+    {0.07, 0.09, 0.011, 0.015},
+    {0.088, 0.227, 0.587, 0.987},
+    {1.0, 2.1, 3.3, 4.4},
+};
+
 namespace {
 
 constexpr int size = oceanGridSize;

@@ -16,6 +16,8 @@ constexpr int oceanFloatsPerVertex = 6;
 
 // The opening and closing sea.
 extern const WaveField openingSea;
+// The wide-screen sea after the clouds: calmer, longer swells.
+extern const WaveField secondSea;
 
 // Rewrites z of every vertex and the normals of rows and columns 0 .. 198 for
 // time t, with the wave inputs shifted by (columnOffset, rowOffset). Runs every

@@ -28,8 +28,10 @@ constexpr size_t maxReport = 65536;
 } // namespace
 
 // Mesa writes "0:LINE(COLUMN): error: text"; the GLSL carries #line marks, so
-// LINE is the Cg line and the message can be given as a listing line.
-std::string driverListing(const std::string& log, const std::string& sourceName) {
+// LINE is the Cg line (with the included file's number above cg::linesPerFile)
+// and the message can be given as a listing line.
+std::string driverListing(const std::string& log, const std::vector<std::string>& files) {
+    const std::string& sourceName = files.empty() ? std::string() : files[0];
     std::string listing;
     size_t start = 0;
     while (start < log.size()) {
@@ -50,14 +52,22 @@ std::string driverListing(const std::string& log, const std::string& sourceName)
         std::string number = shaped ? line.substr(colon + 1, open - colon - 1) : "";
         shaped = shaped && !number.empty() &&
                  number.find_first_not_of("0123456789") == std::string::npos;
-        if (shaped) {
-            listing += sourceName + "(" + number + ") : " + line.substr(close + 3) + "\n";
+        if (shaped && number.size() <= 9) {
+            int location = std::stoi(number);
+            size_t file = static_cast<size_t>(cg::fileOf(location));
+            listing += (file < files.size() ? files[file] : sourceName) + "(" +
+                       std::to_string(cg::lineOf(location)) + ") : " + line.substr(close + 3) +
+                       "\n";
         } else {
             bool tagged = line.compare(0, 6, "error:") == 0 || line.compare(0, 8, "warning:") == 0;
             listing += sourceName + "(0) : " + (tagged ? "" : "error: ") + line + "\n";
         }
     }
     return listing;
+}
+
+std::string driverListing(const std::string& log, const std::string& sourceName) {
+    return driverListing(log, std::vector<std::string>{sourceName});
 }
 
 namespace {
@@ -105,9 +115,19 @@ ShaderContext& context() {
 
 } // namespace
 
-CgProgram::CgProgram(const char* source, const char* entry, int profile, const char* sourceName)
+CgProgram::CgProgram(const char* source, const char* entry, int profile, const char* sourceName,
+                     const char* const* args)
     : profile(profile) {
-    CgTranslation translation = translateCg(source, entry, profile, sourceName);
+    cg::SourceOptions options = cgFileOptions();
+    std::vector<std::string> arguments;
+    for (const char* const* a = args; a != nullptr && *a != nullptr; ++a) {
+        arguments.push_back(*a);
+    }
+    std::string wrong;
+    if (!addCgArguments(arguments, options, wrong)) {
+        reportCgError(compileErrorString, std::string(sourceName) + "(0) : error: " + wrong + "\n");
+    }
+    CgTranslation translation = translateCg(source, entry, profile, sourceName, options);
     if (!translation.ok) {
         reportCgError(compileErrorString, translation.listing);
     }
@@ -124,7 +144,7 @@ CgProgram::CgProgram(const char* source, const char* entry, int profile, const c
     glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
     if (compiled != GL_TRUE) {
         reportCgError(compileErrorString,
-                      translation.listing + driverListing(shaderLog(shader), sourceName));
+                      translation.listing + driverListing(shaderLog(shader), translation.files));
     }
 
     // What glCreateShaderProgramv does, with attribute locations bound before linking.
@@ -141,7 +161,7 @@ CgProgram::CgProgram(const char* source, const char* entry, int profile, const c
     glGetProgramiv(program, GL_LINK_STATUS, &linked);
     if (linked != GL_TRUE) {
         reportCgError(linkErrorString,
-                      translation.listing + driverListing(programLog(program), sourceName));
+                      translation.listing + driverListing(programLog(program), translation.files));
     }
 
     for (const cg::Parameter& p : translation.parameters) {
@@ -191,22 +211,23 @@ void CgProgram::unbind() {
     context().unbindProgram(profile);
 }
 
-void CgProgram::set1f(const char* name, float value) {
+bool CgProgram::set1f(const char* name, float value) {
     const Parameter* p = find(name);
     if (p == nullptr || p->components != 1) {
-        return;
+        return false;
     }
     if (p->integer) {
         glProgramUniform1i(program, p->location, static_cast<GLint>(value));
     } else {
         glProgramUniform1f(program, p->location, value);
     }
+    return true;
 }
 
-void CgProgram::set4fv(const char* name, const float* values) {
+bool CgProgram::set4fv(const char* name, const float* values) {
     const Parameter* p = find(name);
     if (p == nullptr || p->components == 0) {
-        return;
+        return false;
     }
     if (p->integer) {
         GLint ints[4];
@@ -227,7 +248,7 @@ void CgProgram::set4fv(const char* name, const float* values) {
             glProgramUniform4iv(program, p->location, 1, ints);
             break;
         }
-        return;
+        return true;
     }
     switch (p->components) {
     case 1:
@@ -243,21 +264,23 @@ void CgProgram::set4fv(const char* name, const float* values) {
         glProgramUniform4fv(program, p->location, 1, values);
         break;
     }
+    return true;
 }
 
-void CgProgram::setTexture(const char* name, const Texture* texture) {
+bool CgProgram::setTexture(const char* name, const Texture* texture) {
     if (profile != ShaderProfile::Fragment) {
-        return;
+        return false;
     }
     const Parameter* p = find(name);
     if (p == nullptr || p->samplerUnit < 0) {
-        return;
+        return false;
     }
     GLint active = GL_TEXTURE0;
     glGetIntegerv(GL_ACTIVE_TEXTURE, &active);
     glActiveTexture(static_cast<GLenum>(GL_TEXTURE0 + p->samplerUnit));
     glBindTexture(p->samplerTarget, texture != nullptr ? texture->textureName : 0);
     glActiveTexture(static_cast<GLenum>(active));
+    return true;
 }
 
 void CgProgram::disableTexture(const char* name) {
@@ -276,9 +299,9 @@ void CgProgram::disableTexture(const char* name) {
 }
 
 CgProgramPair::CgProgramPair(const char* source, const char* vertexEntry, const char* fragmentEntry,
-                             const char* sourceName)
-    : vertex(new CgProgram(source, vertexEntry, ShaderProfile::Vertex, sourceName)),
-      fragment(new CgProgram(source, fragmentEntry, ShaderProfile::Fragment, sourceName)) {}
+                             const char* sourceName, const char* const* args)
+    : vertex(new CgProgram(source, vertexEntry, ShaderProfile::Vertex, sourceName, args)),
+      fragment(new CgProgram(source, fragmentEntry, ShaderProfile::Fragment, sourceName, args)) {}
 
 CgProgramPair::~CgProgramPair() {
     delete fragment;

@@ -160,6 +160,10 @@ void NmdScene::render(float t) {
     for (const auto& node : nodes) {
         renderNode(*node, t);
     }
+    if (boundMaterial != nullptr) {
+        unbindMaterial(*boundMaterial);
+        boundMaterial = nullptr;
+    }
 }
 
 void NmdScene::renderNode(const NmdNode& node, float t) {
@@ -171,17 +175,25 @@ void NmdScene::renderNode(const NmdNode& node, float t) {
 
     if (node.mesh) {
         const NmdMaterial* material = node.mesh->material;
-        bool bound = material != nullptr && useShaders != 0 &&
-                     vertexPrograms.count(material) != 0 && fragmentPrograms.count(material) != 0;
-        if (bound) {
-            bindMaterial(*material);
+        const bool withPrograms = material != nullptr && useShaders != 0 &&
+                                  vertexPrograms.count(material) != 0 &&
+                                  fragmentPrograms.count(material) != 0;
+        // Binding is the same for every mesh of a material, so a run of them
+        // shares one binding; a mesh without programs draws with none bound.
+        const NmdMaterial* wanted = withPrograms ? material : nullptr;
+        if (wanted != boundMaterial) {
+            if (boundMaterial != nullptr) {
+                unbindMaterial(*boundMaterial);
+            }
+            if (wanted != nullptr) {
+                bindMaterial(*wanted);
+            }
+            boundMaterial = wanted;
         }
         auto geometry = geometries.find(&node);
         if (geometry != geometries.end()) {
             geometry->second->draw();
-        }
-        if (bound) {
-            unbindMaterial(*material);
+            ++drawCounts.draws;
         }
     }
     for (const auto& child : node.children) {
@@ -200,31 +212,33 @@ void NmdScene::bindMaterial(const NmdMaterial& material) {
     CgProgram* fragment = fragmentPrograms.at(&material);
     vertex->bind();
     fragment->bind();
+    ++drawCounts.materialBinds;
     for (int slot = 0; slot < NmdMap::count; ++slot) {
         if (material.maps[slot].empty()) {
             continue;
         }
         auto texture = textures.find(material.maps[slot]);
         if (texture != textures.end()) {
-            fragment->setTexture(parameter(slot), texture->second.get());
+            drawCounts.textureBinds += fragment->setTexture(parameter(slot), texture->second.get());
         }
     }
+    long long& uploads = drawCounts.parameterUploads;
     for (CgProgram* program : {vertex, fragment}) {
-        program->set4fv(parameter(11), material.values + NmdMaterial::Ambient);
-        program->set4fv(parameter(12), material.values + NmdMaterial::Diffuse);
-        program->set4fv(parameter(13), material.values + NmdMaterial::Specular);
-        program->set4fv(parameter(14), material.values + NmdMaterial::Emission);
-        program->set1f(parameter(15), material.values[NmdMaterial::Opacity]);
-        program->set1f(parameter(16), material.values[NmdMaterial::Shininess]);
-        program->set1f(parameter(17), material.values[NmdMaterial::SpecularLevel]);
+        uploads += program->set4fv(parameter(11), material.values + NmdMaterial::Ambient);
+        uploads += program->set4fv(parameter(12), material.values + NmdMaterial::Diffuse);
+        uploads += program->set4fv(parameter(13), material.values + NmdMaterial::Specular);
+        uploads += program->set4fv(parameter(14), material.values + NmdMaterial::Emission);
+        uploads += program->set1f(parameter(15), material.values[NmdMaterial::Opacity]);
+        uploads += program->set1f(parameter(16), material.values[NmdMaterial::Shininess]);
+        uploads += program->set1f(parameter(17), material.values[NmdMaterial::SpecularLevel]);
     }
     for (CgProgram* program : {vertex, fragment}) {
-        program->set4fv(parameter(18), camera + Position);
-        program->set4fv(parameter(19), camera + Target);
-        program->set1f(parameter(20), camera[FieldOfView]);
-        program->set1f(parameter(21), camera[Aspect]);
-        program->set1f(parameter(22), camera[NearPlane]);
-        program->set1f(parameter(23), camera[FarPlane]);
+        uploads += program->set4fv(parameter(18), camera + Position);
+        uploads += program->set4fv(parameter(19), camera + Target);
+        uploads += program->set1f(parameter(20), camera[FieldOfView]);
+        uploads += program->set1f(parameter(21), camera[Aspect]);
+        uploads += program->set1f(parameter(22), camera[NearPlane]);
+        uploads += program->set1f(parameter(23), camera[FarPlane]);
     }
 }
 

@@ -29,7 +29,20 @@ public:
     void setCamera(float eyeX, float eyeY, float eyeZ, float targetX, float targetY, float targetZ,
                    float fieldOfView, float aspect, float nearPlane, float farPlane);
     // Draws every top-level node at time t (seconds) into the current modelview.
+    // A material stays bound over a run of meshes that share it; none is left
+    // bound at the end.
     void render(float t);
+
+    // The GL work of drawing, counted since the caller last reset it: meshes
+    // drawn, materials bound (a vertex and a fragment program each), textures
+    // bound and parameter values uploaded to the programs.
+    struct DrawCounts {
+        long long draws = 0;
+        long long materialBinds = 0;
+        long long textureBinds = 0;
+        long long parameterUploads = 0;
+    };
+    DrawCounts drawCounts;
 
     // Where each camera value is kept in `camera`; parameters read four floats
     // from the position and the target.
@@ -56,6 +69,8 @@ private:
     void unbindMaterial(const NmdMaterial& material);
     const char* parameter(int index) const;
 
+    // The material whose programs are bound during render, if any.
+    const NmdMaterial* boundMaterial = nullptr;
     std::unique_ptr<CgProgram> defaultVertex;
     std::unique_ptr<CgProgram> defaultFragment;
 };

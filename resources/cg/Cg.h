@@ -5,6 +5,7 @@
 // every expression) -> writeGlsl. Nothing here touches OpenGL, so the
 // translator runs alone (the command-line tool, the fuzzer, the benchmark).
 
+#include <functional>
 #include <memory>
 #include <set>
 #include <stdexcept>
@@ -17,14 +18,32 @@ enum class Stage { Vertex, Fragment };
 
 // ---- Diagnostics ----------------------------------------------------------
 
+// A place in the sources is one int: the line, plus the file's index times
+// linesPerFile for text an #include brought in. The GLSL's #line marks carry the
+// same numbers, so a driver's message can be traced back to its file.
+constexpr int linesPerFile = 1000000;
+constexpr int maxSourceFiles = 256;
+inline int fileOf(int location) {
+    return location / linesPerFile;
+}
+inline int lineOf(int location) {
+    return location % linesPerFile;
+}
+
 // Collects the listing; an error ends the translation by throwing CompileError.
 struct Diagnostics {
-    std::string fileName;
+    // The translated text first, then every file #include read, by index.
+    std::vector<std::string> files;
     std::string listing;
     int errorCount = 0;
 
-    [[noreturn]] void error(int line, const std::string& message);
-    void warning(int line, const std::string& message);
+    // "FILE(LINE)" for a location.
+    std::string where(int location) const;
+    [[noreturn]] void error(int location, const std::string& message);
+    void warning(int location, const std::string& message);
+    // Ends the translation with listing lines written earlier (an error put
+    // aside until it was known to matter).
+    [[noreturn]] void fail(const std::string& lines);
 };
 
 struct CompileError : std::runtime_error {
@@ -45,12 +64,26 @@ struct Token {
     std::shared_ptr<std::set<std::string>> hideSet;
 };
 
-std::vector<Token> tokenize(const std::string& source, Diagnostics& diag);
+// file is the index of the text in Diagnostics::files.
+std::vector<Token> tokenize(const std::string& source, Diagnostics& diag, int file = 0);
 
 // The binary operators from the loosest binding level to the tightest, as C has
 // them; the parser and the preprocessor's #if arithmetic climb the same table.
 extern const std::vector<std::vector<const char*>> binaryOperatorLevels;
-std::vector<Token> preprocess(const std::vector<Token>& tokens, Diagnostics& diag);
+
+// What the compiler's command line adds to the text: -D macros and -I folders.
+struct SourceOptions {
+    // "NAME" (defined as 1) or "NAME=VALUE".
+    std::vector<std::string> defines;
+    // Searched in order after the folder of the file holding the #include.
+    std::vector<std::string> includeFolders;
+    // Reads an included file into text; false when it cannot, with the reason.
+    // Without one, every #include fails.
+    std::function<bool(const std::string& path, std::string& text, std::string& reason)> readFile;
+};
+
+std::vector<Token> preprocess(const std::vector<Token>& tokens, Diagnostics& diag,
+                              const SourceOptions& options = SourceOptions());
 
 // ---- Types -----------------------------------------------------------------
 
@@ -59,6 +92,7 @@ enum class Base {
     Bool,
     Int,
     Float,
+    Sampler, // untyped: the lookups that read it decide
     Sampler1D,
     Sampler2D,
     Sampler3D,
@@ -90,7 +124,7 @@ struct Type {
         return !isArray() && (base == Base::Bool || base == Base::Int || base == Base::Float);
     }
     bool isSampler() const {
-        return !isArray() && base >= Base::Sampler1D && base <= Base::SamplerRect;
+        return !isArray() && base >= Base::Sampler && base <= Base::SamplerRect;
     }
     bool isStruct() const { return !isArray() && base == Base::Struct; }
     bool isVoid() const { return !isArray() && base == Base::Void; }
@@ -149,11 +183,16 @@ struct Variable {
     bool uniform = false; // a program parameter (global or uniform entry parameter)
     bool isConst = false;
     std::string semantic;
+    // A uniform bound to tracked GL state (": state.matrix.mvp"): the GLSL
+    // built-in it reads; it is no program parameter then.
+    std::string trackedState;
     Node* init = nullptr;
     int line = 0;
     // What the initializer reaches, for emitting only what the entry needs.
     std::set<Function*> calls;
     std::set<Variable*> globals;
+    // Warnings of the initializer, listed when an entry reaches the variable.
+    std::string warnings;
 };
 
 // ---- Nodes -----------------------------------------------------------------
@@ -204,6 +243,8 @@ struct Node {
     const Member* member = nullptr;
     bool flag = false;
     int depth = 1; // of the expression tree below, kept small for the writer's recursion
+    // A texture lookup: the sampler type it reads (kids[0] may be an untyped sampler).
+    Base lookup = Base::Void;
 };
 
 struct Function {
@@ -220,6 +261,10 @@ struct Function {
     int fragmentOnlyLine = 0;
     std::string fragmentOnlyWhat;
     std::set<std::string> helpers;
+    // Checked only when an entry reaches the function: the listing lines of the
+    // error that stopped its body (empty: none) and of its warnings.
+    std::string error;
+    std::string warnings;
 };
 
 // Everything the parser read; owns nodes and symbols.

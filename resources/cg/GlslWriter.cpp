@@ -77,10 +77,11 @@ std::string glslType(const Type& t) {
     switch (t.base) {
     case Base::Void:
         return "void";
-    case Base::Sampler1D:
-        return "sampler1D";
+    case Base::Sampler: // an untyped sampler no lookup reads
     case Base::Sampler2D:
         return "sampler2D";
+    case Base::Sampler1D:
+        return "sampler1D";
     case Base::Sampler3D:
         return "sampler3D";
     case Base::SamplerCube:
@@ -157,6 +158,43 @@ std::string helperText(const std::string& key) {
         // Halves go to the even neighbour, as Cg's own library rounds.
         each("T cgh_round(T a) { T x = a + 0.5; T f = floor(x); T odd = f - 2.0 * floor(f * 0.5); "
              "return f - odd * step(0.0, -abs(x - f)); }");
+    } else if (key == "cgh_trunc") {
+        each("T cgh_trunc(T x) { return sign(x) * floor(abs(x)); }");
+    } else if (key == "cgh_isnan") { // isnan, isinf and isfinite
+        // Written so that an optimiser turning a < b into !(a >= b) keeps NaN apart.
+        out += "bool cgh_isnan(float x) { return x != x; }\n"
+               "bool cgh_isinf(float x) { return !(x != x) && abs(x) > 3.402823466e38; }\n"
+               "bool cgh_isfinite(float x) { return !(x != x) && abs(x) <= 3.402823466e38; }\n";
+        for (int n = 2; n <= 4; ++n) {
+            std::string v = "vec" + std::to_string(n);
+            std::string b = "bvec" + std::to_string(n);
+            out += b + " cgh_isnan(" + v + " x) { return notEqual(x, x); }\n";
+            for (const char* f : {"cgh_isinf", "cgh_isfinite"}) {
+                out += b + " " + f + "(" + v + " x) { return " + b + "(";
+                for (int i = 0; i < n; ++i) {
+                    out += std::string(i > 0 ? ", " : "") + f + "(x." + "xyzw"[i] + ")";
+                }
+                out += "); }\n";
+            }
+        }
+    } else if (key == "cgh_frexp") {
+        // x = m * 2^e with 0.5 <= |m| < 1, and zero for zero; log2 may miss by
+        // one near powers of two, so the mantissa is set right afterwards.
+        each("T cgh_frexp(T x, out T e) { T a = max(abs(x), 1.0e-37); T n = floor(log2(a)) + "
+             "1.0; T m = a * exp2(-n); T over = step(1.0, m); T under = 1.0 - step(0.5, m); "
+             "m *= exp2(under - over); n += over - under; T nonzero = step(1.0e-37, abs(x)); "
+             "e = n * nonzero; return sign(x) * m * nonzero; }");
+    } else if (key == "cgh_debug") {
+        out += "void cgh_debug(vec4 x) {}\n";
+    } else if (key == "cgh_texCUBEproj") {
+        out += "vec4 cgh_texCUBEproj(samplerCube s, vec4 c) { return textureCube(s, c.xyz / c.w); "
+               "}\n";
+    } else if (key == "cgh_texbias") {
+        out += "vec4 cgh_tex1Dbias(sampler1D s, vec4 c) { return texture1D(s, c.x, c.w); }\n"
+               "vec4 cgh_tex2Dbias(sampler2D s, vec4 c) { return texture2D(s, c.xy, c.w); }\n"
+               "vec4 cgh_tex3Dbias(sampler3D s, vec4 c) { return texture3D(s, c.xyz, c.w); }\n"
+               "vec4 cgh_texCUBEbias(samplerCube s, vec4 c) { return textureCube(s, c.xyz, c.w); "
+               "}\n";
     } else if (key == "cgh_ldexp") {
         each("T cgh_ldexp(T x, T e) { return x * exp2(e); }");
     } else if (key == "cgh_modf") {
@@ -215,11 +253,11 @@ struct Semantic {
 
 Semantic splitSemantic(const std::string& raw) {
     static const std::map<std::string, std::string> aliases = {
-        {"HPOS", "POSITION"},  {"COL", "COLOR"},       {"TEX", "TEXCOORD"},
-        {"DIFFUSE", "COLOR0"}, {"SPECULAR", "COLOR1"}, {"FOGC", "FOG"},
-        {"FOGCOORD", "FOG"},   {"PSIZ", "PSIZE"},      {"DEPR", "DEPTH"},
-        {"TANGENT", "ATTR14"}, {"BINORMAL", "ATTR15"}, {"BLENDWEIGHT", "ATTR1"},
-        {"BCOL", "BCOLOR"}};
+        {"HPOS", "POSITION"},      {"COL", "COLOR"},       {"TEX", "TEXCOORD"},
+        {"DIFFUSE", "COLOR0"},     {"SPECULAR", "COLOR1"}, {"FOGC", "FOG"},
+        {"FOGCOORD", "FOG"},       {"PSIZ", "PSIZE"},      {"DEPR", "DEPTH"},
+        {"TANGENT", "ATTR14"},     {"BINORMAL", "ATTR15"}, {"BLENDWEIGHT", "ATTR1"},
+        {"BLENDINDICES", "ATTR7"}, {"BCOL", "BCOLOR"}};
     std::string name = raw;
     size_t digits = name.find_first_of("0123456789");
     std::string kind = name.substr(0, digits);
@@ -258,6 +296,11 @@ public:
 private:
     void reach(Function* fn, std::vector<Function*>& path);
     void reachGlobal(Variable* v);
+    void listReached();
+    void resolveSamplers(const Node* n);
+    void samplerUse(const Variable* v, Base kind, int line);
+    const Variable* samplerRoot(const Variable* v) const;
+    Type typeOf(const Variable* v) const;
     void declareParameters();
     void addParameter(const std::string& cgName, const std::string& glslName, const Type& type,
                       int line);
@@ -294,6 +337,10 @@ private:
     int nextLine = 1;
     bool fragData = false;
     int samplerUnits = 0;
+    // Untyped samplers: those read through one another share a root, and the
+    // root holds the sampler type a lookup read it as.
+    std::map<const Variable*, const Variable*> samplerLinks;
+    std::map<const Variable*, Base> samplerKinds;
 };
 
 void Writer::reach(Function* fn, std::vector<Function*>& path) {
@@ -303,6 +350,10 @@ void Writer::reach(Function* fn, std::vector<Function*>& path) {
         }
     }
     if (functions.count(fn) != 0) {
+        return;
+    }
+    if (!fn->error.empty()) {
+        functions.insert(fn); // its error is reported once all is reached
         return;
     }
     if (fn->body == nullptr) {
@@ -337,6 +388,109 @@ void Writer::reachGlobal(Variable* v) {
     }
 }
 
+// The warnings of what the entry reaches, then the first error put aside in it.
+void Writer::listReached() {
+    for (const Variable* g : program.globals) {
+        if (globals.count(g) != 0) {
+            diag.listing += g->warnings;
+        }
+    }
+    for (const Function* fn : program.functionOrder) {
+        if (functions.count(fn) != 0) {
+            diag.listing += fn->warnings;
+        }
+    }
+    for (const Function* fn : program.functionOrder) {
+        if (functions.count(fn) != 0 && !fn->error.empty()) {
+            diag.fail(fn->error);
+        }
+    }
+}
+
+const Variable* Writer::samplerRoot(const Variable* v) const {
+    for (auto link = samplerLinks.find(v); link != samplerLinks.end();
+         link = samplerLinks.find(v)) {
+        v = link->second;
+    }
+    return v;
+}
+
+void Writer::samplerUse(const Variable* v, Base kind, int line) {
+    const Variable* root = samplerRoot(v);
+    auto known = samplerKinds.find(root);
+    if (known != samplerKinds.end() && known->second != kind) {
+        diag.error(line, "sampler '" + v->name + "' is read as " +
+                             cgTypeName(Type::scalar(known->second)) + " and as " +
+                             cgTypeName(Type::scalar(kind)));
+    }
+    samplerKinds[root] = kind;
+}
+
+// The sampler expression of a lookup or argument: a sampler variable.
+const Variable* samplerVariable(const Node* e) {
+    if (e->kind == NodeKind::VarRef) {
+        return e->var;
+    }
+    if (e->kind == NodeKind::Comma) {
+        return samplerVariable(e->kids[1]);
+    }
+    return nullptr;
+}
+
+// Gives every untyped sampler the type the lookups reading it need: directly,
+// or through the sampler parameters of the functions it is handed to.
+void Writer::resolveSamplers(const Node* n) {
+    if (n == nullptr) {
+        return;
+    }
+    if (n->kind == NodeKind::Intrinsic && n->lookup != Base::Void) {
+        const Variable* v = samplerVariable(n->kids[0]);
+        if (v != nullptr && v->type.base == Base::Sampler) {
+            samplerUse(v, n->lookup, n->line);
+        }
+    }
+    if (n->kind == NodeKind::Call) {
+        for (size_t i = 0; i < n->kids.size(); ++i) {
+            const Variable* param = n->fn->params[i];
+            const Variable* arg = samplerVariable(n->kids[i]);
+            if (!param->type.isSampler() || arg == nullptr) {
+                continue;
+            }
+            bool paramUntyped = param->type.base == Base::Sampler;
+            bool argUntyped = arg->type.base == Base::Sampler;
+            if (paramUntyped && argUntyped) {
+                const Variable* a = samplerRoot(arg);
+                const Variable* b = samplerRoot(param);
+                if (a != b) {
+                    auto kind = samplerKinds.find(b);
+                    samplerLinks[b] = a;
+                    if (kind != samplerKinds.end()) {
+                        samplerUse(a, kind->second, n->line);
+                    }
+                }
+            } else if (paramUntyped) {
+                samplerUse(param, arg->type.base, n->line);
+            } else if (argUntyped) {
+                samplerUse(arg, param->type.base, n->line);
+            }
+        }
+    }
+    for (const Node* k : n->kids) {
+        resolveSamplers(k);
+    }
+    for (const Variable* v : n->vars) {
+        resolveSamplers(v->init);
+    }
+}
+
+Type Writer::typeOf(const Variable* v) const {
+    if (v->type.base != Base::Sampler || v->type.isArray()) {
+        return v->type;
+    }
+    auto kind = samplerKinds.find(samplerRoot(v));
+    return Type::scalar(kind != samplerKinds.end() ? kind->second : Base::Sampler2D);
+}
+
 void Writer::addParameter(const std::string& cgName, const std::string& glslName, const Type& type,
                           int line) {
     Parameter p{cgName, glslName, type, -1};
@@ -364,16 +518,18 @@ void Writer::emit(const std::string& line, int indent) {
     ++nextLine;
 }
 
+// GLSL 1.20 numbers the line after "#line N" as N + 1.
 void Writer::lineMark(int line) {
     if (line > 0 && line != nextLine) {
-        text += "#line " + std::to_string(line) + "\n";
+        text += "#line " + std::to_string(line - 1) + "\n";
         nextLine = line;
     }
 }
 
 void Writer::run(const std::string& entryName) {
     for (Function* fn : program.functionOrder) {
-        if (fn->name == entryName && fn->body != nullptr && entry == nullptr) {
+        if (fn->name == entryName && (fn->body != nullptr || !fn->error.empty()) &&
+            entry == nullptr) {
             entry = fn;
         }
     }
@@ -382,6 +538,12 @@ void Writer::run(const std::string& entryName) {
     }
     std::vector<Function*> path;
     reach(entry, path);
+    listReached();
+    for (const Function* fn : program.functionOrder) {
+        if (functions.count(fn) != 0) {
+            resolveSamplers(fn->body);
+        }
+    }
 
     std::string head = "#version 120\n";
     for (const std::string& h : helpers) {
@@ -402,16 +564,19 @@ void Writer::run(const std::string& entryName) {
     }
     for (const Variable* g : program.globals) {
         if (globals.count(g) != 0 && g->uniform) {
-            addParameter(g->name, g->glslName, g->type, g->line);
+            addParameter(g->name, g->glslName, typeOf(g), g->line);
         }
     }
     for (const Variable* p : entry->params) {
-        if (p->uniform) {
+        if (p->uniform && !p->trackedState.empty()) {
+            // Tracked state is read where it is used; the argument only fills the slot.
+            entryUniformNames[p] = glslType(p->type) + "(" + p->trackedState + ")";
+        } else if (p->uniform) {
             std::string name =
                 globalNames.count(p->glslName) != 0 ? "cgu_" + p->glslName : p->glslName;
             globalNames.insert(name);
             entryUniformNames[p] = name;
-            addParameter(p->name, name, p->type, p->line);
+            addParameter(p->name, name, typeOf(p), p->line);
         }
     }
 
@@ -428,7 +593,7 @@ void Writer::run(const std::string& entryName) {
             continue;
         }
         if (g->uniform) {
-            decls += "uniform " + declarator(g->type, g->glslName);
+            decls += "uniform " + declarator(typeOf(g), g->glslName);
             if (g->init != nullptr) {
                 if (!constant(g->init)) {
                     diag.error(g->line, "the initial value of parameter '" + g->name +
@@ -446,8 +611,8 @@ void Writer::run(const std::string& entryName) {
         }
     }
     for (const Variable* p : entry->params) {
-        if (p->uniform) {
-            decls += "uniform " + declarator(p->type, entryUniformNames[p]) + ";\n";
+        if (p->uniform && p->trackedState.empty()) {
+            decls += "uniform " + declarator(typeOf(p), entryUniformNames[p]) + ";\n";
         }
     }
     for (const std::string& h : helpers) {
@@ -463,7 +628,7 @@ void Writer::run(const std::string& entryName) {
             const char* mode = p->mode == ParamMode::Out     ? "out "
                                : p->mode == ParamMode::InOut ? "inout "
                                                              : "";
-            proto += (i > 0 ? ", " : "") + std::string(mode) + declarator(p->type, p->glslName);
+            proto += (i > 0 ? ", " : "") + std::string(mode) + declarator(typeOf(p), p->glslName);
         }
         decls += proto + ");\n";
     }
@@ -489,7 +654,7 @@ void Writer::function(const Function* fn) {
         const char* mode = p->mode == ParamMode::Out     ? "out "
                            : p->mode == ParamMode::InOut ? "inout "
                                                          : "";
-        header += (i > 0 ? ", " : "") + std::string(mode) + declarator(p->type, p->glslName);
+        header += (i > 0 ? ", " : "") + std::string(mode) + declarator(typeOf(p), p->glslName);
     }
     emit(header + ")", 0);
     statement(fn->body, 0);

@@ -9,14 +9,24 @@ const std::vector<std::vector<const char*>> binaryOperatorLevels = {
     {"||"},       {"&&"},     {"|"},          {"^"}, {"&"}, {"==", "!="}, {"<", ">", "<=", ">="},
     {"<<", ">>"}, {"+", "-"}, {"*", "/", "%"}};
 
-void Diagnostics::error(int line, const std::string& message) {
-    listing += fileName + "(" + std::to_string(line) + ") : error: " + message + "\n";
-    ++errorCount;
-    throw CompileError();
+std::string Diagnostics::where(int location) const {
+    size_t file = static_cast<size_t>(fileOf(location));
+    std::string name = file < files.size() ? files[file] : "";
+    return name + "(" + std::to_string(lineOf(location)) + ")";
 }
 
-void Diagnostics::warning(int line, const std::string& message) {
-    listing += fileName + "(" + std::to_string(line) + ") : warning: " + message + "\n";
+void Diagnostics::error(int location, const std::string& message) {
+    fail(where(location) + " : error: " + message + "\n");
+}
+
+void Diagnostics::warning(int location, const std::string& message) {
+    listing += where(location) + " : warning: " + message + "\n";
+}
+
+void Diagnostics::fail(const std::string& lines) {
+    listing += lines;
+    ++errorCount;
+    throw CompileError();
 }
 
 namespace {
@@ -34,11 +44,12 @@ const char* const puncts[] = {
 
 } // namespace
 
-std::vector<Token> tokenize(const std::string& source, Diagnostics& diag) {
+std::vector<Token> tokenize(const std::string& source, Diagnostics& diag, int file) {
     std::vector<Token> tokens;
     size_t i = 0;
     const size_t n = source.size();
-    int line = 1;
+    int line = file * linesPerFile + 1;
+    const int lastLine = file * linesPerFile + linesPerFile - 1;
     bool atLineStart = true;
     bool space = false;
     auto push = [&](TokenKind kind, size_t start, size_t end) {
@@ -54,6 +65,9 @@ std::vector<Token> tokenize(const std::string& source, Diagnostics& diag) {
     };
     while (i < n) {
         char c = source[i];
+        if (line >= lastLine) {
+            diag.error(line, "the text has too many lines");
+        }
         if (c == '\n') {
             ++line;
             ++i;
@@ -84,8 +98,8 @@ std::vector<Token> tokenize(const std::string& source, Diagnostics& diag) {
             int startLine = line;
             i += 2;
             while (i < n && !(source[i] == '*' && i + 1 < n && source[i + 1] == '/')) {
-                if (source[i] == '\n') {
-                    ++line;
+                if (source[i] == '\n' && ++line >= lastLine) {
+                    diag.error(startLine, "the text has too many lines");
                 }
                 ++i;
             }
@@ -135,8 +149,11 @@ std::vector<Token> tokenize(const std::string& source, Diagnostics& diag) {
         }
         bool matched = false;
         for (const char* p : puncts) {
+            if (p[0] != c) {
+                continue;
+            }
             size_t len = strlen(p);
-            if (p[0] == c && source.compare(i, len, p) == 0) {
+            if (source.compare(i, len, p) == 0) {
                 i += len;
                 push(TokenKind::Punct, start, i);
                 matched = true;

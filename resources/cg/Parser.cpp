@@ -54,6 +54,7 @@ private:
     }
     [[noreturn]] void unexpected(const std::string& wanted) {
         const Token& t = peek();
+        fatal = true;
         std::string found = t.kind == TokenKind::End ? "end of file" : "'" + t.text + "'";
         diag.error(t.line, "syntax error: " + wanted + " expected, found " + found);
     }
@@ -119,8 +120,19 @@ private:
     void topLevel();
     void structDefinition();
     void function(const Type& returnType, const std::string& name, int line);
+    void functionBody(Function* fn, const std::string& name, int line);
+    void otherStageFunction(const std::string& kind, int line);
+    size_t closingBrace() const;
+    size_t declarationEnd(size_t open) const;
+    void failedFunction(const std::string& name, int line, const std::string& error);
+    void skipDeclarator();
+    void skipDeclarators(const std::string& error);
     void globalDeclarators(Type type, bool isStatic, bool isConst, bool isUniform);
+    void globalDeclarator(const Type& base, const std::string& name, int line, bool isStatic,
+                          bool isConst, bool isUniform);
     std::string semantic();
+    std::string statePath();
+    void bindTrackedState(Variable* v);
     static bool varyingSemantic(const std::string& semantic);
     void declare(Variable* v);
     Variable* lookup(const std::string& name) const;
@@ -141,7 +153,23 @@ private:
     Node* primary();
     Node* glstate(int line);
     Node* glstateVector(const std::string& group, int line);
+    std::string matrixState(std::string form, int index, const std::string& modifier,
+                            const std::string& spelled, int line);
+    std::string vectorState(const std::string& group, int index, const std::string& field,
+                            const std::string& spelled, int line);
+
+    // ---- initializers
+    // An initializer as written: an expression, or (value null) a brace list.
+    struct InitItem {
+        Node* value = nullptr;
+        std::vector<InitItem> list;
+        int line = 0;
+    };
+    InitItem readInitializer();
     Node* initializer(const Type& type, int line);
+    Node* initialize(const Type& type, const InitItem& item);
+    Node* fillElement(const Type& type, const std::vector<InitItem>& list, size_t& next);
+    Node* zero(const Type& type, int line);
     Node* callFunction(const std::string& name, std::vector<Node*> args, int line);
     Node* intrinsic(const std::string& name, std::vector<Node*> args, int line);
     Node* construct(const Type& type, std::vector<Node*> args, int line);
@@ -170,8 +198,15 @@ private:
     std::map<std::string, StructDef*> structs;
     std::map<std::string, Type> typedefs;
     std::map<std::string, std::vector<Function*>> functions;
+    // Globals whose declaration failed, with the listing line saying why.
+    std::map<std::string, std::string> failedGlobals;
 
     std::vector<Node*> unmeasured;
+    std::vector<int> operatorLevels;
+    // The error being raised ends the translation wherever it stands: a syntax
+    // error, or a name defined twice.
+    bool fatal = false;
+    bool shortInitializer = false;
     Function* current = nullptr;
     bool returned = false;
     std::set<Function*>* reachCalls = nullptr;
@@ -190,11 +225,10 @@ bool Parser::isKeyword(const std::string& word) {
 // ---- types -----------------------------------------------------------------
 
 bool Parser::builtinType(const std::string& word, Type& type, int line) const {
-    static const std::map<std::string, Base> samplers = {{"sampler1D", Base::Sampler1D},
-                                                         {"sampler2D", Base::Sampler2D},
-                                                         {"sampler3D", Base::Sampler3D},
-                                                         {"samplerCUBE", Base::SamplerCube},
-                                                         {"samplerRECT", Base::SamplerRect}};
+    static const std::map<std::string, Base> samplers = {
+        {"sampler", Base::Sampler},         {"sampler1D", Base::Sampler1D},
+        {"sampler2D", Base::Sampler2D},     {"sampler3D", Base::Sampler3D},
+        {"samplerCUBE", Base::SamplerCube}, {"samplerRECT", Base::SamplerRect}};
     auto s = samplers.find(word);
     if (s != samplers.end()) {
         type = Type::scalar(s->second);
@@ -245,6 +279,9 @@ bool Parser::startsType(size_t ahead) const {
     }
     if (structs.count(t.text) != 0 || typedefs.count(t.text) != 0 || t.text == "struct") {
         return lookup(t.text) == nullptr;
+    }
+    if (t.text == "sampler") {
+        return true;
     }
     static const std::set<std::string> prefixes = {
         "float", "half",      "fixed",     "double",    "int",         "bool",
@@ -316,6 +353,9 @@ std::string Parser::semantic() {
     if (!accept(":")) {
         return "";
     }
+    if (is("state") && peek(1).text == ".") {
+        return statePath();
+    }
     if (accept("register")) {
         // Register bindings come from an older runtime; units and slots are ours.
         expect("(");
@@ -337,6 +377,85 @@ std::string Parser::semantic() {
         upper += static_cast<char>(toupper(static_cast<unsigned char>(c)));
     }
     return upper;
+}
+
+// "state.matrix.mvp.inverse", "state.light[0].diffuse": the tracked GL state a
+// uniform is bound to, spelled as written.
+std::string Parser::statePath() {
+    std::string path = next().text;
+    while (true) {
+        if (accept(".")) {
+            path += "." + identifier("state name");
+        } else if (accept("[")) {
+            const Token& t = next();
+            if (t.kind != TokenKind::Number) {
+                diag.error(t.line, "a state index must be a number");
+            }
+            expect("]");
+            path += "[" + t.text + "]";
+        } else {
+            return path;
+        }
+    }
+}
+
+// A uniform with a state.* semantic reads that GL state wherever it is used.
+void Parser::bindTrackedState(Variable* v) {
+    if (v->semantic.compare(0, 6, "state.") != 0) {
+        return;
+    }
+    int line = v->line;
+    const std::string& path = v->semantic;
+    // Split into names, each with its index (-1: none).
+    std::vector<std::pair<std::string, int>> parts;
+    size_t at = 6;
+    while (at < path.size()) {
+        size_t end = path.find_first_of(".[", at);
+        std::string name = path.substr(at, end == std::string::npos ? end : end - at);
+        int index = -1;
+        at = end;
+        if (at != std::string::npos && path[at] == '[') {
+            size_t close = path.find(']', at);
+            std::string digits = path.substr(at + 1, close - at - 1);
+            if (digits.empty() || digits.size() > 2 ||
+                digits.find_first_not_of("0123456789") != std::string::npos) {
+                diag.error(line, path + ": the index must be a small number");
+            }
+            index = std::stoi(digits);
+            at = close + 1;
+        }
+        parts.emplace_back(name, index);
+        if (at != std::string::npos && at < path.size()) {
+            ++at; // the '.'
+        }
+    }
+    Type stateType;
+    if (parts[0].first == "matrix" && parts.size() >= 2 && parts.size() <= 3 &&
+        parts[0].second < 0) {
+        std::string modifier = parts.size() == 3 ? parts[2].first : "";
+        if (parts.size() == 3 && parts[2].second >= 0) {
+            diag.error(line, path + " is not supported");
+        }
+        v->trackedState = matrixState(parts[1].first, parts[1].second, modifier, path, line);
+        stateType = Type::matrix(4, 4);
+    } else if (parts.size() == 2 || (parts.size() == 3 && parts[2].first == "direction")) {
+        std::string field = parts[1].first + (parts.size() == 3 ? ".direction" : "");
+        if (parts[1].second >= 0) {
+            diag.error(line, path + " is not supported");
+        }
+        v->trackedState = vectorState(parts[0].first, parts[0].second, field, path, line);
+        stateType = Type::vector(Base::Float, 4);
+    } else {
+        diag.error(line, path + " is not supported");
+    }
+    // The parameter may take fewer rows, columns or components than the state has.
+    bool fits = v->type.base == Base::Float &&
+                (stateType.isMatrix() ? v->type.isMatrix() : !v->type.isMatrix()) &&
+                !v->type.isArray();
+    if (!fits) {
+        diag.error(line, "'" + v->name + "' of type " + cgTypeName(v->type) +
+                             " cannot be bound to " + path + ", a " + cgTypeName(stateType));
+    }
 }
 
 // A semantic naming vertex or fragment data; any other on a parameter is only
@@ -372,6 +491,19 @@ Variable* Parser::lookup(const std::string& name) const {
 // ---- top level -------------------------------------------------------------
 
 void Parser::run() {
+    // Each token's binding level as a binary operator, looked up once: the
+    // expression parser asks at every level for every operand.
+    operatorLevels.assign(tokens.size(), -1);
+    for (size_t i = 0; i < tokens.size(); ++i) {
+        for (size_t level = 0;
+             tokens[i].kind == TokenKind::Punct && level < binaryOperatorLevels.size(); ++level) {
+            for (const char* o : binaryOperatorLevels[level]) {
+                if (tokens[i].text == o) {
+                    operatorLevels[i] = static_cast<int>(level);
+                }
+            }
+        }
+    }
     scopes.emplace_back();
     while (peek().kind != TokenKind::End) {
         topLevel();
@@ -408,6 +540,16 @@ void Parser::topLevel() {
         expect(";");
         return;
     }
+    // A geometry program ("TRIANGLE void gsMain(AttribArray<float4> p : POSITION)")
+    // may share the text; it only has to be skipped whole.
+    static const std::set<std::string> primitives = {"POINT", "LINE", "LINE_ADJ", "TRIANGLE",
+                                                     "TRIANGLE_ADJ"};
+    if (peek().kind == TokenKind::Identifier && primitives.count(peek().text) != 0 &&
+        startsType(1)) {
+        next();
+        otherStageFunction("geometry", line);
+        return;
+    }
     bool isStatic = false;
     bool isConst = false;
     bool isUniform = false;
@@ -429,10 +571,53 @@ void Parser::topLevel() {
     if (!startsType()) {
         unexpected("declaration");
     }
-    Type type = parseType(true);
+    Type type;
+    size_t listed = diag.listing.size();
+    fatal = false;
+    try {
+        type = parseType(true);
+    } catch (const CompileError&) {
+        // A type these profiles lack: the declaration waits for a use.
+        if (fatal || peek().kind != TokenKind::Identifier) {
+            throw;
+        }
+        std::string error = diag.listing.substr(listed);
+        diag.listing.resize(listed);
+        --diag.errorCount;
+        if (peek(1).text == "(") {
+            std::string name = next().text;
+            size_t end = declarationEnd(pos);
+            if (end == 0) {
+                diag.fail(error);
+            }
+            pos = end + 1;
+            failedFunction(name, line, error);
+            return;
+        }
+        skipDeclarators(error);
+        return;
+    }
     if (peek().kind == TokenKind::Identifier && peek(1).text == "(") {
         std::string name = identifier("name");
-        function(type, name, line);
+        size_t open = pos;
+        size_t openScopes = scopes.size();
+        fatal = false;
+        try {
+            function(type, name, line);
+        } catch (const CompileError&) {
+            // What the signature gets wrong waits, as a body's errors do.
+            size_t end = declarationEnd(open);
+            if (fatal || end == 0) {
+                throw;
+            }
+            std::string error = diag.listing.substr(listed);
+            diag.listing.resize(listed);
+            --diag.errorCount;
+            scopes.resize(openScopes);
+            unmeasured.clear();
+            pos = end + 1;
+            failedFunction(name, line, error);
+        }
         return;
     }
     if (type.isVoid()) {
@@ -491,38 +676,73 @@ void Parser::globalDeclarators(Type base, bool isStatic, bool isConst, bool isUn
     do {
         int line = peek().line;
         std::string name = identifier("variable name");
-        Type type = arraySuffix(base);
-        Variable* v = newVariable(
-            name, type, isStatic || (isConst && !isUniform) ? Storage::Static : Storage::Global,
-            line);
-        v->isConst = isConst;
-        v->uniform = v->storage == Storage::Global;
-        v->semantic = semantic();
-        if (accept("<")) {
-            diag.error(line, "annotations are not supported");
+        if (scopes.back().variables.count(name) != 0) {
+            diag.error(line, "redefinition of '" + name + "'");
         }
-        if (accept("=")) {
-            reachCalls = &v->calls;
-            reachGlobals = &v->globals;
-            v->init = initializer(type, line);
+        size_t listed = diag.listing.size();
+        size_t start = pos;
+        int openDepth = depth;
+        fatal = false;
+        try {
+            globalDeclarator(base, name, line, isStatic, isConst, isUniform);
+        } catch (const CompileError&) {
+            // A global no entry uses may be wrong for these profiles; a
+            // function that uses it meets the error.
+            if (fatal) {
+                throw;
+            }
+            failedGlobals[name] = diag.listing.substr(listed);
+            diag.listing.resize(listed);
+            --diag.errorCount;
+            depth = openDepth;
+            unmeasured.clear();
             reachCalls = nullptr;
             reachGlobals = nullptr;
-            v->type = v->init->type;
+            pos = start;
+            skipDeclarator();
         }
-        if (v->type.arrayLength < 0) {
-            diag.error(line, "array '" + name + "' needs a size");
-        }
-        if (v->uniform && varyingSemantic(v->semantic)) {
-            diag.error(line, "global '" + name + "' with semantic " + v->semantic +
-                                 " is not supported; use an entry parameter");
-        }
-        if (v->type.isSampler() && !v->uniform) {
-            diag.error(line, "sampler '" + name + "' must be a parameter");
-        }
-        declare(v);
-        program.globals.push_back(v);
     } while (accept(","));
     expect(";");
+}
+
+void Parser::globalDeclarator(const Type& base, const std::string& name, int line, bool isStatic,
+                              bool isConst, bool isUniform) {
+    Type type = arraySuffix(base);
+    Variable* v = newVariable(
+        name, type, isStatic || (isConst && !isUniform) ? Storage::Static : Storage::Global, line);
+    v->isConst = isConst;
+    v->uniform = v->storage == Storage::Global;
+    v->semantic = semantic();
+    if (accept("<")) {
+        diag.error(line, "annotations are not supported");
+    }
+    if (accept("=")) {
+        // Warnings of an initial value matter only to an entry that uses it.
+        size_t listed = diag.listing.size();
+        reachCalls = &v->calls;
+        reachGlobals = &v->globals;
+        v->init = initializer(type, line);
+        reachCalls = nullptr;
+        reachGlobals = nullptr;
+        v->type = v->init->type;
+        v->warnings = diag.listing.substr(listed);
+        diag.listing.resize(listed);
+    }
+    if (v->uniform) {
+        bindTrackedState(v);
+    }
+    if (v->type.arrayLength < 0) {
+        diag.error(line, "array '" + name + "' needs a size");
+    }
+    if (v->uniform && varyingSemantic(v->semantic)) {
+        diag.error(line, "global '" + name + "' with semantic " + v->semantic +
+                             " is not supported; use an entry parameter");
+    }
+    if (v->type.isSampler() && !v->uniform) {
+        diag.error(line, "sampler '" + name + "' must be a parameter");
+    }
+    declare(v);
+    program.globals.push_back(v);
 }
 
 void Parser::function(const Type& returnType, const std::string& name, int line) {
@@ -569,6 +789,11 @@ void Parser::function(const Type& returnType, const std::string& name, int line)
         p->mode = mode;
         p->uniform = uniform;
         p->semantic = semantic();
+        if (uniform) {
+            bindTrackedState(p);
+        } else if (p->semantic.compare(0, 6, "state.") == 0) {
+            diag.error(pline, "'" + pname + "' is bound to " + p->semantic + " but not uniform");
+        }
         if (accept("=")) {
             diag.error(pline, "default parameter values are not supported");
         }
@@ -583,7 +808,8 @@ void Parser::function(const Type& returnType, const std::string& name, int line)
     // A prototype and its definition are one function.
     Function* existing = nullptr;
     for (Function* other : functions[name]) {
-        bool same = other->params.size() == fn->params.size();
+        bool same = other->params.size() == fn->params.size() &&
+                    !(other->body == nullptr && !other->error.empty());
         for (size_t i = 0; same && i < fn->params.size(); ++i) {
             same = other->params[i]->type == fn->params[i]->type;
         }
@@ -592,6 +818,7 @@ void Parser::function(const Type& returnType, const std::string& name, int line)
         }
     }
     if (existing != nullptr && existing->returnType != returnType) {
+        fatal = true;
         diag.error(line, "'" + name + "' redeclared with another return type");
     }
     if (accept(";")) {
@@ -603,6 +830,7 @@ void Parser::function(const Type& returnType, const std::string& name, int line)
         return;
     }
     if (existing != nullptr && existing->body != nullptr) {
+        fatal = true;
         diag.error(line, "redefinition of function '" + name + "'");
     }
     Function* target = existing != nullptr ? existing : fn;
@@ -614,22 +842,166 @@ void Parser::function(const Type& returnType, const std::string& name, int line)
         functions[name].push_back(fn);
         program.functionOrder.push_back(fn);
     }
-    current = target;
-    reachCalls = &target->calls;
-    reachGlobals = &target->globals;
     if (!is("{")) {
         unexpected("'{'");
     }
-    returned = false;
-    target->body = block();
-    if (!returned && !returnType.isVoid()) {
-        diag.error(line, "function '" + name + "' returns " + cgTypeName(returnType) +
-                             " but has no return statement");
+    functionBody(target, name, line);
+    scopes.pop_back();
+}
+
+// A function whose declaration failed (it has no body then): calls of it, or
+// translating it as the entry, give its error.
+void Parser::failedFunction(const std::string& name, int line, const std::string& error) {
+    program.functions.push_back(std::make_unique<Function>());
+    Function* fn = program.functions.back().get();
+    fn->name = name;
+    fn->glslName = glslIdentifier(name);
+    fn->line = line;
+    fn->error = error;
+    functions[name].push_back(fn);
+    program.functionOrder.push_back(fn);
+}
+
+// Skips the rest of a global declarator after an error, up to the ',' or ';'
+// ending it.
+void Parser::skipDeclarator() {
+    int nested = 0;
+    while (peek().kind != TokenKind::End && !(nested == 0 && (is(",") || is(";")))) {
+        const std::string& t = next().text;
+        nested += t == "(" || t == "{" || t == "[" ? 1 : t == ")" || t == "}" || t == "]" ? -1 : 0;
     }
+}
+
+// The declarators of a global whose type failed, each name remembered with the error.
+void Parser::skipDeclarators(const std::string& error) {
+    do {
+        failedGlobals[identifier("variable name")] = error;
+        skipDeclarator();
+    } while (accept(","));
+    expect(";");
+}
+
+// The last token of the function declared from the '(' at open on: its ';' or
+// the '}' closing its body (0: none).
+size_t Parser::declarationEnd(size_t open) const {
+    int parens = 0;
+    size_t at = open;
+    for (; at < tokens.size() && tokens[at].kind != TokenKind::End; ++at) {
+        parens += tokens[at].text == "(" ? 1 : tokens[at].text == ")" ? -1 : 0;
+        if (parens == 0) {
+            break;
+        }
+    }
+    for (; at < tokens.size() && tokens[at].kind != TokenKind::End; ++at) {
+        if (tokens[at].text == ";") {
+            return at;
+        }
+        if (tokens[at].text == "{") {
+            int braces = 0;
+            for (; at < tokens.size() && tokens[at].kind != TokenKind::End; ++at) {
+                braces += tokens[at].text == "{" ? 1 : tokens[at].text == "}" ? -1 : 0;
+                if (braces == 0) {
+                    return at;
+                }
+            }
+            return 0;
+        }
+    }
+    return 0;
+}
+
+// The index of the '}' closing the block that starts here (0: none).
+size_t Parser::closingBrace() const {
+    int open = 0;
+    for (size_t at = pos; at < tokens.size() && tokens[at].kind != TokenKind::End; ++at) {
+        if (tokens[at].text == "{") {
+            ++open;
+        } else if (tokens[at].text == "}" && --open == 0) {
+            return at;
+        }
+    }
+    return 0;
+}
+
+// A body is checked as it is read, but what it gets wrong (other than its
+// syntax) is put aside on the function: a text may hold functions for other
+// profiles or stages, and only the ones an entry reaches must translate. Its
+// warnings wait the same way.
+void Parser::functionBody(Function* fn, const std::string& name, int line) {
+    size_t end = closingBrace();
+    size_t listed = diag.listing.size();
+    size_t openScopes = scopes.size();
+    int openDepth = depth;
+    current = fn;
+    reachCalls = &fn->calls;
+    reachGlobals = &fn->globals;
+    returned = false;
+    fatal = false;
+    try {
+        fn->body = block();
+        if (!returned && !fn->returnType.isVoid()) {
+            diag.error(line, "function '" + name + "' returns " + cgTypeName(fn->returnType) +
+                                 " but has no return statement");
+        }
+        fn->warnings = diag.listing.substr(listed);
+    } catch (const CompileError&) {
+        if (fatal || end == 0) {
+            throw;
+        }
+        // The error is the last line of the listing; warnings stand before it.
+        std::string lines = diag.listing.substr(listed);
+        size_t last = lines.rfind('\n', lines.size() - 2);
+        last = last == std::string::npos ? 0 : last + 1;
+        fn->warnings = lines.substr(0, last);
+        fn->error = lines.substr(last);
+        --diag.errorCount;
+        scopes.resize(openScopes);
+        depth = openDepth;
+        unmeasured.clear();
+        pos = end + 1;
+        fn->body = make(NodeKind::Block, line);
+    }
+    diag.listing.resize(listed);
     current = nullptr;
     reachCalls = nullptr;
     reachGlobals = nullptr;
-    scopes.pop_back();
+}
+
+// A function for a stage these profiles do not have: its signature and body
+// are skipped with their brackets balanced, and it stands as a function no
+// entry can reach.
+void Parser::otherStageFunction(const std::string& kind, int line) {
+    parseType(true);
+    std::string name = identifier("function name");
+    if (!is("(")) {
+        unexpected("'('");
+    }
+    int open = 0;
+    while (peek().kind != TokenKind::End) {
+        const std::string& t = next().text;
+        open += t == "(" ? 1 : t == ")" ? -1 : 0;
+        if (open == 0) {
+            break;
+        }
+    }
+    semantic();
+    if (!is("{")) {
+        unexpected("'{'");
+    }
+    size_t end = closingBrace();
+    if (end == 0) {
+        unexpected("'}'");
+    }
+    pos = end + 1;
+    program.functions.push_back(std::make_unique<Function>());
+    Function* fn = program.functions.back().get();
+    fn->name = name;
+    fn->glslName = glslIdentifier(name);
+    fn->line = line;
+    fn->error = diag.where(line) + " : error: '" + name + "' is a " + kind +
+                " program, which arbvp1 and arbfp1 cannot run\n";
+    functions[name].push_back(fn);
+    program.functionOrder.push_back(fn);
 }
 
 // ---- statements ------------------------------------------------------------
@@ -806,71 +1178,187 @@ Node* Parser::declaration() {
     return n;
 }
 
-Node* Parser::initializer(const Type& type, int line) {
-    if (!is("{")) {
-        return convert(assignment(), type.arrayLength < 0 ? Type{} : type, line, "initializer");
+Parser::InitItem Parser::readInitializer() {
+    InitItem item;
+    item.line = peek().line;
+    if (!accept("{")) {
+        item.value = assignment();
+        return item;
     }
-    next();
     enter();
+    while (!is("}")) {
+        item.list.push_back(readInitializer());
+        if (!accept(",")) {
+            break;
+        }
+    }
+    expect("}");
+    leave();
+    return item;
+}
+
+// An initial value of the given type. A brace list fills an array or struct
+// element after element as C does, braces around an element being optional
+// ("float2 o[2] = { 1, 2, 3, 4 }"); what a short list leaves out is zero.
+Node* Parser::initializer(const Type& type, int line) {
+    InitItem item = readInitializer();
+    shortInitializer = false;
+    Node* value = initialize(type, item);
+    if (shortInitializer) {
+        diag.warning(line, "the initializer of this " + cgTypeName(value->type) +
+                               " is short; the values it leaves out are zero");
+    }
+    return value;
+}
+
+Node* Parser::initialize(const Type& type, const InitItem& item) {
+    int line = item.line;
+    if (item.value != nullptr) {
+        return convert(item.value, type.arrayLength < 0 ? Type{} : type, line, "initializer");
+    }
+    const std::vector<InitItem>& list = item.list;
+    size_t next = 0;
     std::vector<Node*> items;
     Type listType = type;
     if (type.isArray() || type.arrayLength < 0) {
         Type element = type.element();
-        while (!is("}")) {
-            items.push_back(initializer(element, line));
-            if (!accept(",")) {
-                break;
+        while (next < list.size()) {
+            if (type.arrayLength > 0 && static_cast<int>(items.size()) == type.arrayLength) {
+                diag.error(line,
+                           "the initializer has more values than " + cgTypeName(type) + " holds");
             }
-        }
-        expect("}");
-        if (type.arrayLength > 0 && static_cast<int>(items.size()) != type.arrayLength) {
-            diag.error(line, "initializer has " + std::to_string(items.size()) +
-                                 " elements for an array of " + std::to_string(type.arrayLength));
+            items.push_back(fillElement(element, list, next));
         }
         if (items.empty()) {
             diag.error(line, "empty initializer");
         }
+        while (static_cast<int>(items.size()) < type.arrayLength) {
+            items.push_back(zero(element, line));
+            shortInitializer = true;
+        }
         listType.arrayLength = static_cast<int>(items.size());
     } else if (type.isStruct()) {
         for (const Member& m : type.record->members) {
-            if (!items.empty()) {
-                expect(",");
+            if (next < list.size()) {
+                items.push_back(fillElement(m.type, list, next));
+            } else {
+                items.push_back(zero(m.type, line));
+                shortInitializer = true;
             }
-            items.push_back(initializer(m.type, line));
         }
-        accept(",");
-        expect("}");
+        if (next < list.size()) {
+            diag.error(line, "the initializer has more values than struct " + type.record->name +
+                                 " holds");
+        }
     } else if (type.isNumeric()) {
         // Braces around scalars, vectors and matrices list components in row order.
         int count = 0;
-        while (!is("}")) {
+        for (const InitItem& i : list) {
             Node* e =
-                is("{") ? initializer(type.isMatrix() ? Type::vector(Base::Float, type.cols) : type,
-                                      line)
-                        : assignment();
+                i.value != nullptr
+                    ? i.value
+                    : initialize(type.isMatrix() ? Type::vector(Base::Float, type.cols) : type, i);
             if (!e->type.isNumeric()) {
                 diag.error(line, "initializer element of type " + cgTypeName(e->type));
             }
             count += e->type.components();
             items.push_back(e);
-            if (!accept(",")) {
-                break;
-            }
         }
-        expect("}");
         if (count != type.components()) {
             diag.error(line, "initializer has " + std::to_string(count) + " components for " +
                                  cgTypeName(type));
         }
-        leave();
         return construct(type, items, line);
     } else {
         diag.error(line, "a brace initializer cannot give a " + cgTypeName(type));
     }
-    leave();
-    Node* list = make(NodeKind::InitList, line, listType);
-    list->kids = items;
-    return list;
+    Node* init = make(NodeKind::InitList, line, listType);
+    init->kids = items;
+    return init;
+}
+
+// One element of an array or struct from a brace list, starting at list[next]:
+// a braced item, a value of the element's whole shape, or as many values as
+// the element has components.
+Node* Parser::fillElement(const Type& type, const std::vector<InitItem>& list, size_t& next) {
+    const InitItem& first = list[next];
+    int line = first.line;
+    if (first.value == nullptr) {
+        ++next;
+        return initialize(type, first);
+    }
+    const Type& given = first.value->type;
+    bool whole = type.isScalar() || given == type || (type.isArray() && given.isArray()) ||
+                 (type.isStruct() && given.isStruct()) ||
+                 (given.isNumeric() && !given.isScalar() &&
+                  given.components() >= type.components() && given.isMatrix() == type.isMatrix());
+    if (whole || !(type.isNumeric() || type.isStruct() || type.isArray())) {
+        ++next;
+        return convert(first.value, type, line, "initializer");
+    }
+    if (type.isStruct() || type.isArray()) {
+        std::vector<Node*> parts;
+        if (type.isStruct()) {
+            for (const Member& m : type.record->members) {
+                bool more = next < list.size() && list[next].value != nullptr;
+                parts.push_back(more ? fillElement(m.type, list, next) : zero(m.type, line));
+                shortInitializer = shortInitializer || !more;
+            }
+        } else {
+            for (int i = 0; i < type.arrayLength; ++i) {
+                bool more = next < list.size() && list[next].value != nullptr;
+                parts.push_back(more ? fillElement(type.element(), list, next)
+                                     : zero(type.element(), line));
+                shortInitializer = shortInitializer || !more;
+            }
+        }
+        Node* init = make(NodeKind::InitList, line, type);
+        init->kids = parts;
+        return init;
+    }
+    std::vector<Node*> parts;
+    int count = 0;
+    while (count < type.components() && next < list.size() && list[next].value != nullptr) {
+        Node* e = list[next].value;
+        if (!e->type.isNumeric() || e->type.isMatrix()) {
+            diag.error(line, "initializer element of type " + cgTypeName(e->type) + " for " +
+                                 cgTypeName(type));
+        }
+        count += e->type.components();
+        parts.push_back(e);
+        ++next;
+    }
+    if (count > type.components()) {
+        diag.error(line, "initializer values cross the end of a " + cgTypeName(type));
+    }
+    if (count < type.components() && next < list.size()) {
+        diag.error(line, "a brace list cannot complete a " + cgTypeName(type));
+    }
+    for (; count < type.components(); ++count) {
+        parts.push_back(literal("0.0", Type::scalar(Base::Float), line));
+        shortInitializer = true;
+    }
+    return construct(type, parts, line);
+}
+
+Node* Parser::zero(const Type& type, int line) {
+    if (type.isNumeric()) {
+        return cast(type, literal("0.0", Type::scalar(Base::Float), line), line);
+    }
+    if (!type.isStruct() && !type.isArray()) {
+        diag.error(line, "a " + cgTypeName(type) + " cannot be left out of an initializer");
+    }
+    Node* init = make(NodeKind::InitList, line, type);
+    if (type.isStruct()) {
+        for (const Member& m : type.record->members) {
+            init->kids.push_back(zero(m.type, line));
+        }
+    } else {
+        for (int i = 0; i < type.arrayLength; ++i) {
+            init->kids.push_back(zero(type.element(), line));
+        }
+    }
+    return init;
 }
 
 // ---- expressions -----------------------------------------------------------
@@ -993,15 +1481,10 @@ Node* Parser::binary(int level) {
         if (chain > maxChain) {
             diag.error(peek().line, "expression is too long");
         }
-        const char* op = nullptr;
-        for (const char* o : levels[static_cast<size_t>(level)]) {
-            if (is(o)) {
-                op = o;
-            }
-        }
-        if (op == nullptr) {
+        if (operatorLevels[pos] != level) {
             return left;
         }
+        std::string op = peek().text;
         int line = next().line;
         Node* right = binary(level + 1);
         left = makeBinary(op, left, right, line);
@@ -1328,17 +1811,38 @@ Node* Parser::primary() {
     }
     if (accept("(")) {
         std::vector<Node*> args;
+        bool semantics = false;
         while (!accept(")")) {
             if (!args.empty()) {
                 expect(",");
             }
             args.push_back(assignment());
+            // A geometry program's emitVertex(p : POSITION) names where each value goes.
+            if (accept(":")) {
+                identifier("semantic");
+                semantics = true;
+            }
+        }
+        if (functions.count(name) == 0 && (name == "emitVertex" || name == "restartStrip")) {
+            diag.error(line, name + " is only available in geometry programs");
+        }
+        if (semantics) {
+            diag.error(line, "only emitVertex takes semantics with its arguments");
         }
         return callFunction(name, args, line);
     }
     Variable* v = lookup(name);
+    if (v == nullptr && failedGlobals.count(name) != 0) {
+        diag.fail(failedGlobals[name]);
+    }
     if (v == nullptr) {
         diag.error(line, "undeclared identifier '" + name + "'");
+    }
+    if (!v->trackedState.empty()) {
+        Node* state = make(NodeKind::GlState, line,
+                           v->type.isMatrix() ? Type::matrix(4, 4) : Type::vector(Base::Float, 4));
+        state->text = v->trackedState;
+        return cast(v->type, state, line);
     }
     if ((v->storage == Storage::Global || v->storage == Storage::Static) && reachGlobals) {
         reachGlobals->insert(v);
@@ -1356,45 +1860,65 @@ Node* Parser::glstate(int line) {
     }
     expect(".");
     std::string form = identifier("matrix name");
-    std::string suffix = "Transpose"; // Cg rows are GLSL columns
+    std::string modifier;
     if (form == "inverse" || form == "transpose" || form == "invtrans") {
-        suffix = form == "inverse" ? "InverseTranspose" : form == "transpose" ? "" : "Inverse";
+        modifier = form;
         expect(".");
         form = identifier("matrix name");
     }
-    std::string glsl;
-    if (form == "mvp") {
-        glsl = "gl_ModelViewProjectionMatrix" + suffix;
-    } else if (form == "projection") {
-        glsl = "gl_ProjectionMatrix" + suffix;
-    } else if (form == "modelview" || form == "texture") {
+    int index = -1;
+    if (form == "modelview" || form == "texture") {
         expect("[");
-        const Token& index = next();
-        if (index.kind != TokenKind::Number || index.text.size() != 1 || !isdigit(index.text[0])) {
+        const Token& t = next();
+        if (t.kind != TokenKind::Number || t.text.size() != 1 || !isdigit(t.text[0])) {
             diag.error(line, "glstate.matrix." + form + " needs a constant index");
         }
         expect("]");
-        int n = index.text[0] - '0';
-        if (form == "modelview") {
-            if (n != 0) {
-                diag.error(line, "glstate.matrix.modelview[" + index.text +
-                                     "]: only modelview[0] exists here");
-            }
-            glsl = "gl_ModelViewMatrix" + suffix;
-        } else {
-            glsl = "gl_TextureMatrix" + suffix + "[" + index.text + "]";
-        }
-    } else {
-        diag.error(line, "glstate.matrix." + form + " is not supported");
+        index = t.text[0] - '0';
     }
     Node* n = make(NodeKind::GlState, line, Type::matrix(4, 4));
-    n->text = glsl;
+    n->text = matrixState(
+        form, index, modifier,
+        "glstate.matrix." + form + (index >= 0 ? "[" + std::to_string(index) + "]" : ""), line);
     return n;
+}
+
+// The GLSL built-in for a tracked matrix (index -1: none given) with its
+// modifier ("", "inverse", "transpose", "invtrans"), as a Cg row-major matrix.
+std::string Parser::matrixState(std::string form, int index, const std::string& modifier,
+                                const std::string& spelled, int line) {
+    std::string suffix = "Transpose"; // Cg rows are GLSL columns
+    if (modifier == "inverse") {
+        suffix = "InverseTranspose";
+    } else if (modifier == "transpose") {
+        suffix = "";
+    } else if (modifier == "invtrans") {
+        suffix = "Inverse";
+    } else if (!modifier.empty()) {
+        diag.error(line, spelled + "." + modifier + " is not supported");
+    }
+    if (form == "mvp" && index < 0) {
+        return "gl_ModelViewProjectionMatrix" + suffix;
+    }
+    if (form == "projection" && index < 0) {
+        return "gl_ProjectionMatrix" + suffix;
+    }
+    if (form == "modelview" && index <= 0) {
+        return "gl_ModelViewMatrix" + suffix;
+    }
+    if (form == "modelview") {
+        diag.error(line, spelled + ": only modelview[0] exists here");
+    }
+    if (form == "texture" && index < 8) {
+        return "gl_TextureMatrix" + suffix + "[" + std::to_string(index < 0 ? 0 : index) + "]";
+    }
+    diag.error(line, spelled + " is not supported");
 }
 
 // The lighting, material and fog state, as the ARB programs saw it: four floats each.
 Node* Parser::glstateVector(const std::string& group, int line) {
-    auto index = [&](int limit) {
+    int index = -1;
+    auto indexFor = [&](int limit) {
         expect("[");
         const Token& t = next();
         if (t.kind != TokenKind::Number || t.text.size() != 1 || t.text[0] < '0' ||
@@ -1403,13 +1927,39 @@ Node* Parser::glstateVector(const std::string& group, int line) {
                                  std::to_string(limit));
         }
         expect("]");
-        return t.text;
+        index = t.text[0] - '0';
     };
-    std::string glsl;
+    std::string field;
     if (group == "light") {
-        std::string light = "gl_LightSource[" + index(8) + "]";
+        indexFor(8);
         expect(".");
-        std::string field = identifier("light field");
+        field = identifier("light field");
+        if (field == "spot") {
+            expect(".");
+            field += "." + identifier("spot field");
+        }
+    } else if (group == "clip") {
+        indexFor(6);
+        expect(".");
+        field = identifier("clip field");
+    } else if (group == "material" || group == "lightmodel" || group == "fog") {
+        expect(".");
+        field = identifier("field name");
+    }
+    std::string spelled =
+        "glstate." + group + (index >= 0 ? "[" + std::to_string(index) + "]" : "");
+    Node* n = make(NodeKind::GlState, line, Type::vector(Base::Float, 4));
+    n->text = vectorState(group, index, field, spelled, line);
+    return n;
+}
+
+std::string Parser::vectorState(const std::string& group, int index, const std::string& field,
+                                const std::string& spelled, int line) {
+    auto unsupported = [&]() {
+        diag.error(line, spelled + (field.empty() ? "" : "." + field) + " is not supported");
+    };
+    if (group == "light" && index >= 0 && index < 8) {
+        std::string light = "gl_LightSource[" + std::to_string(index) + "]";
         static const std::map<std::string, std::string> fields = {{"ambient", ".ambient"},
                                                                   {"diffuse", ".diffuse"},
                                                                   {"specular", ".specular"},
@@ -1417,59 +1967,40 @@ Node* Parser::glstateVector(const std::string& group, int line) {
                                                                   {"half", ".halfVector"}};
         auto f = fields.find(field);
         if (f != fields.end()) {
-            glsl = light + f->second;
-        } else if (field == "attenuation") {
-            glsl = "vec4(" + light + ".constantAttenuation, " + light + ".linearAttenuation, " +
-                   light + ".quadraticAttenuation, " + light + ".spotExponent)";
-        } else if (field == "spot") {
-            expect(".");
-            if (identifier("spot field") != "direction") {
-                diag.error(line, "glstate.light[].spot has only direction");
-            }
-            glsl = "vec4(" + light + ".spotDirection, " + light + ".spotCosCutoff)";
-        } else {
-            diag.error(line, "glstate.light[]." + field + " is not supported");
+            return light + f->second;
         }
-    } else if (group == "material") {
-        expect(".");
-        std::string field = identifier("material field");
+        if (field == "attenuation") {
+            return "vec4(" + light + ".constantAttenuation, " + light + ".linearAttenuation, " +
+                   light + ".quadraticAttenuation, " + light + ".spotExponent)";
+        }
+        if (field == "spot.direction") {
+            return "vec4(" + light + ".spotDirection, " + light + ".spotCosCutoff)";
+        }
+        unsupported();
+    }
+    if (group == "material" && index < 0) {
         if (field == "ambient" || field == "diffuse" || field == "specular" ||
             field == "emission") {
-            glsl = "gl_FrontMaterial." + field;
-        } else if (field == "shininess") {
-            glsl = "vec4(gl_FrontMaterial.shininess, 0.0, 0.0, 1.0)";
-        } else {
-            diag.error(line, "glstate.material." + field + " is not supported");
+            return "gl_FrontMaterial." + field;
         }
-    } else if (group == "lightmodel") {
-        expect(".");
-        if (identifier("light model field") != "ambient") {
-            diag.error(line, "glstate.lightmodel has only ambient here");
+        if (field == "shininess") {
+            return "vec4(gl_FrontMaterial.shininess, 0.0, 0.0, 1.0)";
         }
-        glsl = "gl_LightModel.ambient";
-    } else if (group == "fog") {
-        expect(".");
-        std::string field = identifier("fog field");
-        if (field == "color") {
-            glsl = "gl_Fog.color";
-        } else if (field == "params") {
-            glsl = "vec4(gl_Fog.density, gl_Fog.start, gl_Fog.end, gl_Fog.scale)";
-        } else {
-            diag.error(line, "glstate.fog." + field + " is not supported");
-        }
-    } else if (group == "clip") {
-        std::string plane = index(6);
-        expect(".");
-        if (identifier("clip field") != "plane") {
-            diag.error(line, "glstate.clip[] has only plane");
-        }
-        glsl = "gl_ClipPlane[" + plane + "]";
-    } else {
-        diag.error(line, "glstate." + group + " is not supported");
+        unsupported();
     }
-    Node* n = make(NodeKind::GlState, line, Type::vector(Base::Float, 4));
-    n->text = glsl;
-    return n;
+    if (group == "lightmodel" && index < 0 && field == "ambient") {
+        return "gl_LightModel.ambient";
+    }
+    if (group == "fog" && index < 0 && field == "color") {
+        return "gl_Fog.color";
+    }
+    if (group == "fog" && index < 0 && field == "params") {
+        return "vec4(gl_Fog.density, gl_Fog.start, gl_Fog.end, gl_Fog.scale)";
+    }
+    if (group == "clip" && index >= 0 && index < 6 && field == "plane") {
+        return "gl_ClipPlane[" + std::to_string(index) + "]";
+    }
+    diag.error(line, spelled + (field.empty() ? "" : "." + field) + " is not supported");
 }
 
 Node* Parser::callFunction(const std::string& name, std::vector<Node*> args, int line) {
@@ -1494,6 +2025,11 @@ Node* Parser::callFunction(const std::string& name, std::vector<Node*> args, int
             if (from == to) {
                 continue;
             }
+            if (from.isSampler() && to.isSampler() &&
+                (from.base == Base::Sampler || to.base == Base::Sampler)) {
+                cost += 1; // an untyped sampler takes the type it is read as
+                continue;
+            }
             if (fn->params[i]->mode != ParamMode::In || !from.isNumeric() || !to.isNumeric()) {
                 cost = -1;
             } else if (from.isMatrix() != to.isMatrix() && !from.isScalar()) {
@@ -1511,6 +2047,12 @@ Node* Parser::callFunction(const std::string& name, std::vector<Node*> args, int
             bestCost = cost;
         }
     }
+    // A function whose declaration failed stands without parameters or body.
+    for (const Function* fn : found->second) {
+        if ((best == nullptr || best == fn) && fn->body == nullptr && !fn->error.empty()) {
+            diag.fail(fn->error);
+        }
+    }
     if (best == nullptr) {
         std::string types;
         for (Node* a : args) {
@@ -1524,6 +2066,8 @@ Node* Parser::callFunction(const std::string& name, std::vector<Node*> args, int
         Variable* p = best->params[i];
         if (p->mode != ParamMode::In) {
             requireLvalue(args[i], line);
+            n->kids.push_back(args[i]);
+        } else if (p->type.isSampler()) {
             n->kids.push_back(args[i]);
         } else {
             n->kids.push_back(convert(args[i], p->type, line, "argument " + std::to_string(i + 1)));
@@ -1745,7 +2289,7 @@ Node* Parser::intrinsic(const std::string& name, std::vector<Node*> args, int li
     struct Rule {
         const char* glsl;
         int arity;
-        enum { Same, Float1, Vector3, Bool1 } result;
+        enum { Same, Float1, Vector3, Bool1, BoolSame } result;
         bool fragmentOnly;
         const char* helper;
     };
@@ -1769,6 +2313,10 @@ Node* Parser::intrinsic(const std::string& name, std::vector<Node*> args, int li
         {"log2", {"log2", 1, Rule::Same, false, nullptr}},
         {"log10", {"cgh_log10", 1, Rule::Same, false, "cgh_log10"}},
         {"round", {"cgh_round", 1, Rule::Same, false, "cgh_round"}},
+        {"trunc", {"cgh_trunc", 1, Rule::Same, false, "cgh_trunc"}},
+        {"isnan", {"cgh_isnan", 1, Rule::BoolSame, false, "cgh_isnan"}},
+        {"isinf", {"cgh_isinf", 1, Rule::BoolSame, false, "cgh_isnan"}},
+        {"isfinite", {"cgh_isfinite", 1, Rule::BoolSame, false, "cgh_isnan"}},
         {"rsqrt", {"inversesqrt", 1, Rule::Same, false, nullptr}},
         {"sign", {"sign", 1, Rule::Same, false, nullptr}},
         {"sin", {"sin", 1, Rule::Same, false, nullptr}},
@@ -1848,8 +2396,9 @@ Node* Parser::intrinsic(const std::string& name, std::vector<Node*> args, int li
             n->kids.push_back(literal("0.0", Type::scalar(Base::Float), line));
             n->kids.push_back(literal("1.0", Type::scalar(Base::Float), line));
         }
-        n->type =
-            r.result == Rule::Same || r.result == Rule::Vector3 ? shape : Type::scalar(Base::Float);
+        n->type = r.result == Rule::BoolSame                            ? shape.withBase(Base::Bool)
+                  : r.result == Rule::Same || r.result == Rule::Vector3 ? shape
+                                                                        : Type::scalar(Base::Float);
         return n;
     }
     if (name == "mul") {
@@ -1969,6 +2518,29 @@ Node* Parser::intrinsic(const std::string& name, std::vector<Node*> args, int li
         n->type = Type{};
         return n;
     }
+    if (name == "frexp") {
+        wrongArity(2);
+        Node* x = floatShape(args[0], line, name);
+        requireLvalue(args[1], line);
+        if (args[1]->type != x->type) {
+            diag.error(line, "frexp's exponent must have the type of its input");
+        }
+        useHelper("cgh_frexp");
+        n->text = "cgh_frexp";
+        n->kids = {x, args[1]};
+        n->type = x->type;
+        return n;
+    }
+    if (name == "debug") {
+        // Without the compiler's -debug option Cg drops debug() calls.
+        wrongArity(1);
+        useHelper("cgh_debug");
+        n->text = "cgh_debug";
+        n->kids = {convert(floatShape(args[0], line, name), Type::vector(Base::Float, 4), line,
+                           "debug argument")};
+        n->type = Type{};
+        return n;
+    }
     if (name == "modf") {
         wrongArity(2);
         Node* x = floatShape(args[0], line, name);
@@ -1987,17 +2559,24 @@ Node* Parser::intrinsic(const std::string& name, std::vector<Node*> args, int li
         Base sampler;
         int coords;    // components the coordinate has
         int altCoords; // another accepted count (projective forms), 0 for none
+        const char* helper;
     };
     static const std::map<std::string, Lookup> lookups = {
-        {"tex1D", {"texture1D", Base::Sampler1D, 1, 0}},
-        {"tex2D", {"texture2D", Base::Sampler2D, 2, 0}},
-        {"tex3D", {"texture3D", Base::Sampler3D, 3, 0}},
-        {"texCUBE", {"textureCube", Base::SamplerCube, 3, 0}},
-        {"texRECT", {"texture2DRect", Base::SamplerRect, 2, 0}},
-        {"tex1Dproj", {"texture1DProj", Base::Sampler1D, 2, 0}},
-        {"tex2Dproj", {"texture2DProj", Base::Sampler2D, 4, 3}},
-        {"tex3Dproj", {"texture3DProj", Base::Sampler3D, 4, 0}},
-        {"texRECTproj", {"texture2DRectProj", Base::SamplerRect, 4, 3}},
+        {"tex1D", {"texture1D", Base::Sampler1D, 1, 0, nullptr}},
+        {"tex2D", {"texture2D", Base::Sampler2D, 2, 0, nullptr}},
+        {"tex3D", {"texture3D", Base::Sampler3D, 3, 0, nullptr}},
+        {"texCUBE", {"textureCube", Base::SamplerCube, 3, 0, nullptr}},
+        {"texRECT", {"texture2DRect", Base::SamplerRect, 2, 0, nullptr}},
+        {"tex1Dproj", {"texture1DProj", Base::Sampler1D, 2, 0, nullptr}},
+        {"tex2Dproj", {"texture2DProj", Base::Sampler2D, 4, 3, nullptr}},
+        {"tex3Dproj", {"texture3DProj", Base::Sampler3D, 4, 0, nullptr}},
+        {"texCUBEproj", {"cgh_texCUBEproj", Base::SamplerCube, 4, 0, "cgh_texCUBEproj"}},
+        {"texRECTproj", {"texture2DRectProj", Base::SamplerRect, 4, 3, nullptr}},
+        // The level-of-detail bias stands in the coordinate's w.
+        {"tex1Dbias", {"cgh_tex1Dbias", Base::Sampler1D, 4, 0, "cgh_texbias"}},
+        {"tex2Dbias", {"cgh_tex2Dbias", Base::Sampler2D, 4, 0, "cgh_texbias"}},
+        {"tex3Dbias", {"cgh_tex3Dbias", Base::Sampler3D, 4, 0, "cgh_texbias"}},
+        {"texCUBEbias", {"cgh_texCUBEbias", Base::SamplerCube, 4, 0, "cgh_texbias"}},
     };
     auto lk = lookups.find(name);
     if (lk != lookups.end()) {
@@ -2008,12 +2587,19 @@ Node* Parser::intrinsic(const std::string& name, std::vector<Node*> args, int li
                                                     std::to_string(args.size()) + " given");
         }
         fragmentOnly(line, name);
-        if (args[0]->type != Type::scalar(l.sampler)) {
+        if (args[0]->type != Type::scalar(l.sampler) &&
+            args[0]->type != Type::scalar(Base::Sampler)) {
             diag.error(line, name + " needs a " + cgTypeName(Type::scalar(l.sampler)) + ", not " +
                                  cgTypeName(args[0]->type));
         }
         Node* c = floatShape(args[1], line, name);
         int have = c->type.cols;
+        if (have == l.coords + 1 && l.altCoords == 0 && l.sampler != Base::Sampler3D &&
+            l.helper == nullptr) {
+            diag.error(line, name + " with a " + std::to_string(have) +
+                                 "-component coordinate (a shadow-map comparison) is not "
+                                 "supported");
+        }
         if (have != l.coords && have != l.altCoords) {
             diag.error(line, name + " with a " + std::to_string(have) +
                                  "-component coordinate is not supported");
@@ -2021,10 +2607,35 @@ Node* Parser::intrinsic(const std::string& name, std::vector<Node*> args, int li
         if (l.sampler == Base::SamplerRect) {
             useHelper("#extension GL_ARB_texture_rectangle");
         }
+        if (l.helper != nullptr) {
+            useHelper(l.helper);
+        }
         n->text = l.glsl;
         n->kids = {args[0], c};
         n->type = Type::vector(Base::Float, 4);
+        n->lookup = l.sampler;
         return n;
+    }
+    // What the library has only for later profiles, and what no profile runs.
+    static const std::set<std::string> laterProfiles = {
+        "tex1Dlod",          "tex2Dlod",        "tex3Dlod",        "texCUBElod",
+        "texRECTlod",        "texRECTbias",     "tex1Dfetch",      "tex2Dfetch",
+        "tex3Dfetch",        "texRECTfetch",    "tex1Dsize",       "tex2Dsize",
+        "tex3Dsize",         "texCUBEsize",     "texRECTsize",     "tex1DARRAY",
+        "tex2DARRAY",        "tex1DARRAYlod",   "tex2DARRAYlod",   "tex1DARRAYbias",
+        "tex2DARRAYbias",    "tex1DARRAYfetch", "tex2DARRAYfetch", "tex1DARRAYsize",
+        "tex2DARRAYsize",    "tex1DARRAYproj",  "tex2DARRAYproj",  "texBUFFER",
+        "texBUFFERsize",     "tex1Dcmpbias",    "tex1Dcmplod",     "tex2Dcmpbias",
+        "tex2Dcmplod",       "bitCount",        "bitfieldExtract", "bitfieldInsert",
+        "bitfieldReverse",   "findLSB",         "findMSB",         "floatToIntBits",
+        "floatToRawIntBits", "intBitsToFloat",  "pack_2half",      "unpack_2half",
+        "pack_2ushort",      "unpack_2ushort",  "pack_4byte",      "unpack_4byte",
+        "pack_4ubyte",       "unpack_4ubyte",   "texCUBEARRAY",    "texCUBEARRAYsize"};
+    if (laterProfiles.count(name) != 0) {
+        diag.error(line, name + " needs a later profile than arbvp1 and arbfp1");
+    }
+    if (name == "noise") {
+        diag.error(line, "noise has no form arbvp1 and arbfp1 can run");
     }
     diag.error(line, "unknown function '" + name + "'");
 }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <filesystem>
 #include <map>
 
 namespace cg {
@@ -17,12 +18,16 @@ struct Macro {
 // A hostile text can make macros grow without end; no shader needs this many.
 constexpr size_t maxExpandedTokens = 2000000;
 constexpr int maxExpansionDepth = 200;
+// Nor does a shader include this deep or this often (a file including another
+// twice, down a chain, would otherwise read it exponentially often).
+constexpr size_t maxIncludeDepth = 32;
+constexpr int maxIncludes = 10000;
 
 class Preprocessor {
 public:
-    Preprocessor(const std::vector<Token>& tokens, Diagnostics& diag) : in(tokens), diag(diag) {}
+    Preprocessor(Diagnostics& diag, const SourceOptions& options) : diag(diag), options(options) {}
 
-    std::vector<Token> run();
+    std::vector<Token> run(const std::vector<Token>& tokens);
 
 private:
     struct Conditional {
@@ -33,54 +38,252 @@ private:
         int line;
     };
 
+    void commandLineDefines();
+    void file(const std::vector<Token>& tokens, int index);
     std::vector<Token> lineFrom(size_t& pos);
     void directive(const std::vector<Token>& line);
     void define(const std::vector<Token>& line);
+    void include(const std::vector<Token>& line);
     bool live() const { return conditionals.empty() || conditionals.back().active; }
     long long evaluate(const std::vector<Token>& line, size_t first);
     void expand(std::vector<Token> tokens, std::vector<Token>& out, int depth);
     std::vector<std::vector<Token>> collectArguments(std::deque<Token>& input, const Token& name,
                                                      size_t count);
 
-    const std::vector<Token>& in;
     Diagnostics& diag;
+    const SourceOptions& options;
     std::map<std::string, Macro> macros;
     std::vector<Conditional> conditionals;
+    std::vector<Token> out;
     size_t produced = 0;
+
+    // The file being read: its tokens, its index, and where its conditionals start.
+    const std::vector<Token>* in = nullptr;
+    int current = 0;
+    size_t conditionalBase = 0;
+    // Files by their normal path: the index given, the include guard found,
+    // whether #pragma once marked it; and the chain of files being read.
+    std::map<std::string, int> fileIndex;
+    std::map<int, std::string> guards;
+    std::set<int> onceOnly;
+    std::vector<int> reading;
+    int includes = 0;
 };
 
 // The tokens of one logical line starting at pos.
 std::vector<Token> Preprocessor::lineFrom(size_t& pos) {
+    const std::vector<Token>& tokens = *in;
     std::vector<Token> line;
-    line.push_back(in[pos++]);
-    while (in[pos].kind != TokenKind::End && !in[pos].atLineStart) {
-        line.push_back(in[pos++]);
+    line.push_back(tokens[pos++]);
+    while (tokens[pos].kind != TokenKind::End && !tokens[pos].atLineStart) {
+        line.push_back(tokens[pos++]);
     }
     return line;
 }
 
-std::vector<Token> Preprocessor::run() {
-    std::vector<Token> out;
+std::vector<Token> Preprocessor::run(const std::vector<Token>& tokens) {
+    if (diag.files.empty()) {
+        diag.files.push_back("");
+    }
+    fileIndex[std::filesystem::path(diag.files[0]).lexically_normal().string()] = 0;
+    commandLineDefines();
+    file(tokens, 0);
+    out.push_back(tokens.back());
+    return out;
+}
+
+// -DNAME and -DNAME=VALUE, as if #defined before the first line.
+void Preprocessor::commandLineDefines() {
+    for (const std::string& d : options.defines) {
+        size_t equals = d.find('=');
+        std::string name = d.substr(0, equals);
+        std::vector<Token> words = tokenize(name, diag, 0);
+        if (words.size() != 2 || words[0].kind != TokenKind::Identifier) {
+            diag.error(0, "-D" + d + ": a macro name must come first");
+        }
+        Macro macro;
+        macro.body = tokenize(equals == std::string::npos ? "1" : d.substr(equals + 1), diag, 0);
+        macro.body.pop_back();
+        for (Token& t : macro.body) {
+            t.line = 0;
+            t.atLineStart = false;
+        }
+        macros[name] = std::move(macro);
+    }
+}
+
+// The name of the macro guarding a whole file ("#ifndef X", "#define X", and
+// the #endif matching the first line is the last), or "" when there is none.
+std::string includeGuard(const std::vector<Token>& tokens) {
+    auto directiveAt = [&](size_t i, const char* name) {
+        return i + 1 < tokens.size() && tokens[i].atLineStart && tokens[i].text == "#" &&
+               tokens[i + 1].text == name;
+    };
+    if (tokens.size() < 7 || !directiveAt(0, "ifndef") || !directiveAt(3, "define") ||
+        tokens[2].kind != TokenKind::Identifier || tokens[5].text != tokens[2].text ||
+        !tokens[6].atLineStart) {
+        return "";
+    }
+    int depth = 0;
+    for (size_t i = 0; i + 1 < tokens.size(); ++i) {
+        if (!tokens[i].atLineStart || tokens[i].text != "#") {
+            continue;
+        }
+        const std::string& word = tokens[i + 1].text;
+        if (word == "if" || word == "ifdef" || word == "ifndef") {
+            ++depth;
+        } else if (word == "endif" && --depth == 0) {
+            size_t next = i + 2;
+            while (tokens[next].kind != TokenKind::End && !tokens[next].atLineStart) {
+                ++next;
+            }
+            return tokens[next].kind == TokenKind::End ? tokens[2].text : "";
+        }
+    }
+    return "";
+}
+
+void Preprocessor::file(const std::vector<Token>& tokens, int index) {
+    const std::vector<Token>* outerTokens = in;
+    int outerFile = current;
+    size_t outerBase = conditionalBase;
+    in = &tokens;
+    current = index;
+    conditionalBase = conditionals.size();
+    reading.push_back(index);
+
     std::vector<Token> segment;
     size_t pos = 0;
-    while (in[pos].kind != TokenKind::End) {
-        if (in[pos].atLineStart && in[pos].kind == TokenKind::Punct && in[pos].text == "#") {
+    while (tokens[pos].kind != TokenKind::End) {
+        if (tokens[pos].atLineStart && tokens[pos].kind == TokenKind::Punct &&
+            tokens[pos].text == "#") {
             expand(std::move(segment), out, 0);
             segment.clear();
             directive(lineFrom(pos));
             continue;
         }
         if (live()) {
-            segment.push_back(in[pos]);
+            segment.push_back(tokens[pos]);
         }
         ++pos;
     }
     expand(std::move(segment), out, 0);
-    if (!conditionals.empty()) {
+    if (conditionals.size() > conditionalBase) {
         diag.error(conditionals.back().line, "#if without #endif");
     }
-    out.push_back(in[pos]);
-    return out;
+
+    reading.pop_back();
+    in = outerTokens;
+    current = outerFile;
+    conditionalBase = outerBase;
+}
+
+void Preprocessor::include(const std::vector<Token>& line) {
+    int at = line[0].line;
+    std::vector<Token> rest(line.begin() + 2, line.end());
+    if (!rest.empty() && rest[0].text[0] != '"' && rest[0].text != "<") {
+        std::vector<Token> expanded;
+        expand(std::move(rest), expanded, 0);
+        rest = std::move(expanded);
+    }
+    std::string name;
+    bool quoted = false;
+    size_t used = 1;
+    if (!rest.empty() && rest[0].text.size() >= 2 && rest[0].text[0] == '"') {
+        name = rest[0].text.substr(1, rest[0].text.size() - 2);
+        quoted = true;
+    } else if (!rest.empty() && rest[0].text == "<") {
+        while (used < rest.size() && rest[used].text != ">") {
+            name += (name.empty() || !rest[used].spaceBefore ? "" : " ") + rest[used].text;
+            ++used;
+        }
+        if (used == rest.size()) {
+            diag.error(at, "#include <" + name + " lacks its '>'");
+        }
+        ++used;
+    }
+    if (name.empty()) {
+        diag.error(at, "#include needs a \"file\" or <file>");
+    }
+    if (used != rest.size()) {
+        diag.error(at, "unexpected '" + rest[used].text + "' after #include");
+    }
+    std::string shown = quoted ? "\"" + name + "\"" : "<" + name + ">";
+    if (reading.size() >= maxIncludeDepth) {
+        diag.error(at, "#include " + shown + " nests too deeply");
+    }
+    if (++includes > maxIncludes) {
+        diag.error(at, "too many #include lines are read");
+    }
+
+    // A quoted name is looked for beside the file holding the #include first,
+    // then, like <name>, along the include folders.
+    std::vector<std::filesystem::path> candidates;
+    std::filesystem::path wanted(name);
+    if (wanted.is_absolute()) {
+        candidates.push_back(wanted);
+    } else {
+        if (quoted) {
+            candidates.push_back(
+                std::filesystem::path(diag.files[static_cast<size_t>(current)]).parent_path() /
+                wanted);
+        }
+        for (const std::string& folder : options.includeFolders) {
+            candidates.push_back(std::filesystem::path(folder) / wanted);
+        }
+    }
+    std::string text;
+    std::string path;
+    std::string reason = "no include folder holds it";
+    for (const std::filesystem::path& candidate : candidates) {
+        std::string why;
+        if (options.readFile && options.readFile(candidate.string(), text, why)) {
+            path = candidate.lexically_normal().string();
+            break;
+        }
+        if (!options.readFile) {
+            why = "files cannot be included here";
+        }
+        if (candidate == candidates.front()) {
+            reason = why;
+        }
+    }
+    if (path.empty()) {
+        diag.error(at, "cannot open #include " + shown + ": " + reason);
+    }
+
+    auto known = fileIndex.find(path);
+    int index = known != fileIndex.end() ? known->second : static_cast<int>(diag.files.size());
+    if (known != fileIndex.end()) {
+        auto guard = guards.find(index);
+        if (onceOnly.count(index) != 0 ||
+            (guard != guards.end() && macros.count(guard->second) != 0)) {
+            return;
+        }
+        for (int open : reading) {
+            if (open == index) {
+                std::string chain = diag.files[static_cast<size_t>(reading[0])];
+                for (size_t r = 1; r <= reading.size(); ++r) {
+                    chain += r == 1 ? " includes " : ", which includes ";
+                    chain +=
+                        r < reading.size() ? diag.files[static_cast<size_t>(reading[r])] : path;
+                }
+                diag.error(at, "#include " + shown + " is a cycle: " + chain);
+            }
+        }
+    } else {
+        if (index >= maxSourceFiles) {
+            diag.error(at, "too many files are included");
+        }
+        fileIndex[path] = index;
+        diag.files.push_back(path);
+    }
+    std::vector<Token> tokens = tokenize(text, diag, index);
+    std::string guard = includeGuard(tokens);
+    if (!guard.empty()) {
+        guards[index] = guard;
+    }
+    file(tokens, index);
 }
 
 void Preprocessor::directive(const std::vector<Token>& line) {
@@ -106,7 +309,7 @@ void Preprocessor::directive(const std::vector<Token>& line) {
         return;
     }
     if (name == "elif" || name == "else") {
-        if (conditionals.empty()) {
+        if (conditionals.size() <= conditionalBase) {
             diag.error(at, "#" + name + " without #if");
         }
         Conditional& c = conditionals.back();
@@ -123,7 +326,7 @@ void Preprocessor::directive(const std::vector<Token>& line) {
         return;
     }
     if (name == "endif") {
-        if (conditionals.empty()) {
+        if (conditionals.size() <= conditionalBase) {
             diag.error(at, "#endif without #if");
         }
         conditionals.pop_back();
@@ -146,7 +349,9 @@ void Preprocessor::directive(const std::vector<Token>& line) {
         }
         diag.error(at, "#error " + text);
     } else if (name == "include") {
-        diag.error(at, "#include is not supported: the program must be one text");
+        include(line);
+    } else if (name == "pragma" && line.size() == 3 && line[2].text == "once") {
+        onceOnly.insert(current);
     } else if (name == "pragma" || name == "line") {
         // Pragmas steer compilers we do not have; #line would only renumber the listing.
     } else {
@@ -501,8 +706,9 @@ long long Preprocessor::evaluate(const std::vector<Token>& line, size_t first) {
 
 } // namespace
 
-std::vector<Token> preprocess(const std::vector<Token>& tokens, Diagnostics& diag) {
-    return Preprocessor(tokens, diag).run();
+std::vector<Token> preprocess(const std::vector<Token>& tokens, Diagnostics& diag,
+                              const SourceOptions& options) {
+    return Preprocessor(diag, options).run(tokens);
 }
 
 } // namespace cg

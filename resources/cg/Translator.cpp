@@ -1,17 +1,96 @@
 #include "resources/cg/Translator.h"
 
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+// No shader header comes near this; a larger file is not one.
+constexpr std::uintmax_t maxIncludedFile = 16u << 20;
+
+bool readIncludedFile(const std::string& path, std::string& text, std::string& reason) {
+    std::error_code error;
+    std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (error || !std::filesystem::exists(status)) {
+        reason = "no such file";
+        return false;
+    }
+    if (!std::filesystem::is_regular_file(status)) {
+        reason = "not a file";
+        return false;
+    }
+    if (std::filesystem::file_size(path, error) > maxIncludedFile) {
+        reason = "the file is too large";
+        return false;
+    }
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    if (!in || in.bad()) {
+        reason = strerror(errno);
+        return false;
+    }
+    text = bytes.str();
+    return true;
+}
+
+} // namespace
+
+cg::SourceOptions cgFileOptions() {
+    cg::SourceOptions options;
+    options.readFile = readIncludedFile;
+    return options;
+}
+
+bool addCgArguments(const std::vector<std::string>& arguments, cg::SourceOptions& options,
+                    std::string& error) {
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& a = arguments[i];
+        if (a.size() < 2 || a[0] != '-' || (a[1] != 'D' && a[1] != 'I')) {
+            error = "unknown compiler argument '" + a + "'";
+            return false;
+        }
+        std::string value = a.substr(2);
+        if (value.empty()) {
+            if (i + 1 == arguments.size()) {
+                error = a + " needs a value";
+                return false;
+            }
+            value = arguments[++i];
+        }
+        if (a[1] == 'I') {
+            options.includeFolders.push_back(value);
+            continue;
+        }
+        std::string name = value.substr(0, value.find('='));
+        bool identifier = !name.empty() && !isdigit(static_cast<unsigned char>(name[0]));
+        for (char c : name) {
+            identifier = identifier && (isalnum(static_cast<unsigned char>(c)) || c == '_');
+        }
+        if (!identifier) {
+            error = "-D" + value + ": '" + name + "' is not a macro name";
+            return false;
+        }
+        options.defines.push_back(value);
+    }
+    return true;
+}
+
 CgTranslation translateCg(const std::string& source, const std::string& entry, int profile,
-                          const std::string& sourceName) {
+                          const std::string& sourceName, const cg::SourceOptions& options) {
     CgTranslation result;
     cg::Diagnostics diag;
-    diag.fileName = sourceName;
+    diag.files.push_back(sourceName);
     try {
         if (profile != 6150 && profile != 7000) {
             diag.error(0, "unknown profile " + std::to_string(profile) +
                               " (arbvp1 is 6150, arbfp1 7000)");
         }
         cg::Stage stage = profile == 6150 ? cg::Stage::Vertex : cg::Stage::Fragment;
-        std::vector<cg::Token> tokens = cg::preprocess(cg::tokenize(source, diag), diag);
+        std::vector<cg::Token> tokens = cg::preprocess(cg::tokenize(source, diag), diag, options);
         cg::Program program;
         cg::parse(tokens, program, diag);
         cg::Output output;
@@ -24,5 +103,6 @@ CgTranslation translateCg(const std::string& source, const std::string& entry, i
         result.ok = false;
     }
     result.listing = diag.listing;
+    result.files = diag.files;
     return result;
 }

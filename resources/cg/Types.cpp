@@ -22,6 +22,9 @@ std::string cgTypeName(const Type& type) {
     case Base::Float:
         name = "float";
         break;
+    case Base::Sampler:
+        name = "sampler";
+        break;
     case Base::Sampler1D:
         name = "sampler1D";
         break;

@@ -127,7 +127,7 @@ protected:
 TEST_F(SceneDrawing, CityShowsFromTheCityCamera) {
     NmdScene city("data/citymaps/city.nmd", true, "data/citymaps/");
     EXPECT_EQ(city.error, "");
-    EXPECT_EQ(city.textures.size(), 6u);
+    EXPECT_EQ(city.textures.size(), 13u);
     const ShotKey shot = interpolateShot(CameraShots::city(), 6.0f);
     glClearColor(0.55f, 0.6f, 0.7f, 0.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);

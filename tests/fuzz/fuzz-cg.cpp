@@ -1,7 +1,8 @@
 // Feeds arbitrary text to the Cg translator: it must give GLSL or a listing,
 // never crash, hang or read outside its input. The first line may name the
 // profile and entry ("arbfp1 psMain"); otherwise the fragment profile and
-// entry "main" are used.
+// entry "main" are used. Files are never read: #include "fuzz.cg" includes
+// the input itself (guards, cycles), any other name is missing.
 #include "resources/ShaderContext.h"
 #include "resources/cg/Translator.h"
 
@@ -20,7 +21,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         entry = first.substr(7);
         text = newline == std::string::npos ? "" : text.substr(newline + 1);
     }
-    CgTranslation result = translateCg(text, entry, profile, "fuzz.cg");
+    cg::SourceOptions options;
+    options.defines = {"FUZZ", "LEVEL=2"};
+    options.readFile = [&](const std::string& path, std::string& included, std::string& reason) {
+        if (path.size() >= 7 && path.compare(path.size() - 7, 7, "fuzz.cg") == 0) {
+            included = text;
+            return true;
+        }
+        reason = "no such file";
+        return false;
+    };
+    CgTranslation result = translateCg(text, entry, profile, "fuzz.cg", options);
     if (result.ok == result.glsl.empty() || (!result.ok && result.listing.empty())) {
         abort();
     }

@@ -1,6 +1,6 @@
 // Cg programs translated, compiled by the driver and drawn: each test reads back
 // the colour Cg's meaning of the program gives.
-#include "tests/support/GlTest.h"
+#include "tests/support/CgDrawing.h"
 
 #include "platform/Gl.h"
 #include "platform/GlState.h"
@@ -53,62 +53,7 @@ std::string copySource() {
            tabs + "float4 psMain(v2f i): COLOR { return tex2D(texxx, i.tc); }";
 }
 
-// Passes clip-space positions and the first texture coordinate through.
-const char* passThroughVertex =
-    "void vsPass(float4 p : POSITION, float4 t : TEXCOORD0, float4 c : COLOR0,\n"
-    "            out float4 op : POSITION, out float4 ot : TEXCOORD0, out float4 oc : COLOR0)\n"
-    "{ op = p; ot = t; oc = c; }\n";
-
-class CgRender : public GlTest {
-protected:
-    // One quad over the whole viewport in clip coordinates, texture coordinates
-    // 0..1 on unit 0, white, on a cleared frame (depth-tested draws at one depth
-    // would otherwise keep the first picture).
-    void drawQuad() {
-        clear(0.0f, 0.0f, 0.0f, 0.0f, true, true, false);
-        static const float corners[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
-        glBegin(GL_QUADS);
-        for (const auto& c : corners) {
-            glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
-            glMultiTexCoord4f(GL_TEXTURE0, (c[0] + 1) * 0.5f, (c[1] + 1) * 0.5f, 0.0f, 1.0f);
-            glVertex4f(c[0], c[1], 0.0f, 1.0f);
-        }
-        glEnd();
-    }
-
-    // Draws the quad with the pass-through vertex program and the fragment
-    // entry psTest of the given text, returns the centre pixel.
-    std::array<int, 4> shade(const std::string& fragmentSource) {
-        std::string source = std::string(passThroughVertex) + fragmentSource;
-        CgProgramPair pair(source.c_str(), "vsPass", "psTest", "test.cg");
-        pair.bind();
-        drawQuad();
-        pair.unbind();
-        disableFragmentPrograms();
-        disableVertexPrograms();
-        return pixel(400, 300);
-    }
-
-    std::unique_ptr<Texture> solidTexture(unsigned char r, unsigned char g, unsigned char b,
-                                          unsigned char a = 255) {
-        std::vector<unsigned char> pixels;
-        for (int i = 0; i < 4; ++i) {
-            pixels.insert(pixels.end(), {r, g, b, a});
-        }
-        return std::make_unique<Texture>(2, 2, pixels.data(), PixelKind::Rgba8,
-                                         TextureFilter::Nearest);
-    }
-};
-
-// Colours compared in 0..1 with a tolerance of two steps of eight bits.
-void expectColor(const std::array<int, 4>& got, float r, float g, float b, float a) {
-    const float want[4] = {r, g, b, a};
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_NEAR(got[static_cast<size_t>(i)], want[i] * 255.0f, 2.0f)
-            << "component " << i << " of (" << got[0] << ", " << got[1] << ", " << got[2] << ", "
-            << got[3] << ")";
-    }
-}
+using CgRender = CgDrawTest;
 
 TEST_F(CgRender, BuiltInCopyProgramDrawsItsTexture) {
     auto texture = solidTexture(200, 100, 50);
@@ -666,29 +611,6 @@ TEST(CgErrorReport, ATranslationErrorEndsTheProgramWithTheListing) {
         testing::ExitedWithCode(1),
         "Portico::CGerror: The compile returned an error\\.\nbad\\.cg\\(2\\) : error: "
         "constructor float4 needs 4 components, 3 given");
-}
-
-// Compiles and links GLSL as CgProgram does, but reports instead of ending.
-bool driverAccepts(const std::string& glsl, int profile, std::string* log) {
-    GLuint shader =
-        glCreateShader(profile == ShaderProfile::Vertex ? GL_VERTEX_SHADER : GL_FRAGMENT_SHADER);
-    const char* text = glsl.c_str();
-    glShaderSource(shader, 1, &text, nullptr);
-    glCompileShader(shader);
-    GLuint program = glCreateProgram();
-    glProgramParameteri(program, GL_PROGRAM_SEPARABLE, GL_TRUE);
-    glAttachShader(program, shader);
-    glLinkProgram(program);
-    GLint linked = GL_FALSE;
-    glGetProgramiv(program, GL_LINK_STATUS, &linked);
-    char buffer[4096] = {0};
-    glGetShaderInfoLog(shader, sizeof buffer, nullptr, buffer);
-    *log = buffer;
-    glGetProgramInfoLog(program, sizeof buffer, nullptr, buffer);
-    *log += buffer;
-    glDeleteProgram(program);
-    glDeleteShader(shader);
-    return linked == GL_TRUE;
 }
 
 // The fuzzer's seed programs cover the language widely; every one must give

@@ -5,8 +5,11 @@
 #include "resources/cg/Translator.h"
 #include "tests/support/GlTest.h"
 
+#include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -178,7 +181,8 @@ TEST(CgTranslator, Preprocessor) {
     EXPECT_NE(errorOf("#ifdef X\nfloat4 psMain() : COLOR { return 1; }\n", "psMain")
                   .find("t.cg(1) : error: #if without #endif"),
               std::string::npos);
-    EXPECT_NE(errorOf("#include \"other.cg\"\n", "psMain").find("t.cg(1) : error: #include"),
+    EXPECT_NE(errorOf("#include \"other.cg\"\n", "psMain")
+                  .find("t.cg(1) : error: cannot open #include \"other.cg\""),
               std::string::npos);
     // Pasted tokens form names, even a library function's.
     CgTranslation pasted = translate("#define CAT(a, b) a##b\n"
@@ -198,7 +202,8 @@ TEST(CgTranslator, Preprocessor) {
               std::string::npos);
 }
 
-// The Cg line a driver would report for the GLSL line holding text.
+// The Cg line a driver would report for the GLSL line holding text: GLSL 1.20
+// numbers the line after "#line N" as N + 1.
 int reportedLine(const std::string& glsl, const std::string& text) {
     int line = 1;
     size_t start = 0;
@@ -206,7 +211,7 @@ int reportedLine(const std::string& glsl, const std::string& text) {
         size_t end = glsl.find('\n', start);
         std::string current = glsl.substr(start, end - start);
         if (current.compare(0, 6, "#line ") == 0) {
-            line = std::stoi(current.substr(6));
+            line = std::stoi(current.substr(6)) + 1;
         } else {
             if (current.find(text) != std::string::npos) {
                 return line;
@@ -261,8 +266,8 @@ TEST(CgTranslator, WhatCannotBeTranslatedIsRejected) {
         {"float4 g : TEXCOORD1; float4 psMain() : COLOR { return g; }", "with semantic TEXCOORD1"},
     };
     for (const Case& c : cases) {
-        std::string listing = errorOf(c.source, c.source[6] == 'v' ? "vsMain" : "psMain",
-                                      c.source[6] == 'v' ? vertex : fragment);
+        std::string listing = errorOf(c.source, c.source[7] == 'v' ? "vsMain" : "psMain",
+                                      c.source[7] == 'v' ? vertex : fragment);
         EXPECT_NE(listing.find(c.message), std::string::npos) << c.source << "\n" << listing;
         EXPECT_EQ(listing.find("t.cg("), 0u) << listing;
     }
@@ -280,6 +285,178 @@ TEST(CgTranslator, ReservedWordsAndEntryNamedMain) {
         EXPECT_EQ(t.glsl.find(word), std::string::npos) << word << "\n" << t.glsl;
     }
     EXPECT_NE(t.glsl.find("void main()"), std::string::npos);
+}
+
+// Included files come from a map instead of the file system.
+cg::SourceOptions filesFrom(const std::map<std::string, std::string>& files) {
+    cg::SourceOptions options;
+    options.readFile = [files](const std::string& path, std::string& text, std::string& reason) {
+        auto found = files.find(path);
+        if (found == files.end()) {
+            reason = "no such file";
+            return false;
+        }
+        text = found->second;
+        return true;
+    };
+    return options;
+}
+
+TEST(CgTranslator, IncludeProblemsStandAtTheIncludeLine) {
+    auto listing = [](const std::map<std::string, std::string>& files, const std::string& main) {
+        CgTranslation t = translateCg(main, "psMain", fragment, "dir/main.cg", filesFrom(files));
+        EXPECT_FALSE(t.ok);
+        return t.listing;
+    };
+    const std::string entry = "float4 psMain() : COLOR { return 1; }\n";
+    EXPECT_EQ(listing({}, "\n#include \"missing.cg\"\n" + entry),
+              "dir/main.cg(2) : error: cannot open #include \"missing.cg\": no such file\n");
+    // In an included file, the line is that file's.
+    EXPECT_EQ(listing({{"dir/a.cg", "// a\n#include \"b.cg\"\n"}}, "#include \"a.cg\"\n" + entry),
+              "dir/a.cg(2) : error: cannot open #include \"b.cg\": no such file\n");
+    // Without a guard, a file that includes itself again is a cycle.
+    EXPECT_EQ(
+        listing({{"dir/a.cg", "#include \"b.cg\"\n"}, {"dir/b.cg", "\n\n#include \"a.cg\"\n"}},
+                "#include \"a.cg\"\n" + entry),
+        "dir/b.cg(3) : error: #include \"a.cg\" is a cycle: dir/main.cg includes dir/a.cg, "
+        "which includes dir/b.cg, which includes dir/a.cg\n");
+    EXPECT_NE(listing({}, "#include missing.cg\n" + entry).find("dir/main.cg(1) : error: #include"),
+              std::string::npos);
+    // An error in an included file names it.
+    EXPECT_EQ(listing({{"dir/a.cg", "float f() {\n  return nothing;\n}\n"}},
+                      "#include \"a.cg\"\nfloat4 psMain() : COLOR { return f(); }\n"),
+              "dir/a.cg(2) : error: undeclared identifier 'nothing'\n");
+    // The file's own folder before the -I folders, which are searched in order;
+    // a guarded or #pragma once file is read once.
+    cg::SourceOptions options =
+        filesFrom({{"dir/a.cg", "#ifndef A\n#define A\nfloat a() { "
+                                "return 0.25; }\n#endif\n"},
+                   {"inc/a.cg", "#error the wrong a.cg\n"},
+                   {"inc/b.cg", "#pragma once\nfloat b() { return 0.5; }\n"},
+                   {"more/b.cg", "#error the wrong b.cg\n"},
+                   {"other/c.cg", "#include \"b.cg\"\n"}});
+    options.includeFolders = {"inc", "more", "other"};
+    CgTranslation t =
+        translateCg("#include \"a.cg\"\n#include <b.cg>\n#include <c.cg>\n"
+                    "#include \"a.cg\"\nfloat4 psMain() : COLOR { return a() + b(); }\n",
+                    "psMain", fragment, "dir/main.cg", options);
+    ASSERT_TRUE(t.ok) << t.listing;
+    EXPECT_EQ(t.files,
+              (std::vector<std::string>{"dir/main.cg", "dir/a.cg", "inc/b.cg", "other/c.cg"}));
+}
+
+TEST(CgTranslator, MacrosFromTheCommandLine) {
+    cg::SourceOptions options;
+    std::string error;
+    ASSERT_TRUE(
+        addCgArguments({"-DSCALE=0.5", "-D", "FAST", "-I", "inc", "-Imore"}, options, error));
+    EXPECT_EQ(options.includeFolders, (std::vector<std::string>{"inc", "more"}));
+    CgTranslation t =
+        translateCg("#if FAST == 1\nfloat4 psMain() : COLOR { return SCALE; }\n#endif\n", "psMain",
+                    fragment, "t.cg", options);
+    ASSERT_TRUE(t.ok) << t.listing;
+    EXPECT_NE(t.glsl.find("vec4(0.5)"), std::string::npos) << t.glsl;
+    EXPECT_FALSE(addCgArguments({"-D3D=1"}, options, error));
+    EXPECT_EQ(error, "-D3D=1: '3D' is not a macro name");
+    EXPECT_FALSE(addCgArguments({"-O3"}, options, error));
+    EXPECT_FALSE(addCgArguments({"-I"}, options, error));
+}
+
+TEST(CgTranslator, OnlyReachedFunctionsAreChecked) {
+    const std::string others = "float3 narrow(float4 x) { float3 y = x; return y; }\n"
+                               "float lost() { return missing; }\n"
+                               "float4 psMain() : COLOR { return 1; }\n";
+    // Unreached, their warnings and errors stay out of the listing...
+    CgTranslation t = translate(others, "psMain", fragment);
+    ASSERT_TRUE(t.ok) << t.listing;
+    EXPECT_EQ(t.listing, "");
+    // ...reached, they are listed, warnings first.
+    EXPECT_EQ(errorOf(others + "float4 psBoth() : COLOR { return float4(narrow(1), lost()); }\n",
+                      "psBoth"),
+              "t.cg(1) : warning: initializer: implicit cast from float4 to float3 truncates\n"
+              "t.cg(2) : error: undeclared identifier 'missing'\n");
+    // So do declarations: a signature, a return type or a global these profiles lack.
+    const std::string declarations = "uniform float4x4 palette[8] : state.matrix.palette[0];\n"
+                                     "float4 scaled(float4 x, float k = 2) { return x * k; }\n"
+                                     "half1x4 row() { return 0; }\n"
+                                     "float4 skinned(float4 p) { return mul(palette[0], p); }\n";
+    CgTranslation unused = translate(declarations + others, "psMain", fragment);
+    ASSERT_TRUE(unused.ok) << unused.listing;
+    EXPECT_EQ(unused.listing, "");
+    EXPECT_EQ(errorOf(declarations + others +
+                          "float4 vsMain(float4 p : POSITION) : POSITION { return skinned(p); }\n",
+                      "vsMain", vertex),
+              "t.cg(1) : error: state.matrix.palette[0] is not supported\n");
+    EXPECT_EQ(errorOf(declarations + others, "scaled", vertex),
+              "t.cg(2) : error: default parameter values are not supported\n");
+    EXPECT_EQ(
+        errorOf(declarations + others + "float4 psRow() : COLOR { return row()[0]; }\n", "psRow"),
+        "t.cg(3) : error: half1x4: matrices with one row or column are not supported\n");
+    // Defining a name twice is an error wherever it happens.
+    EXPECT_NE(errorOf("float f() { return 1; }\nfloat f() { return 2; }\n" + others, "psMain")
+                  .find("t.cg(2) : error: redefinition of function 'f'"),
+              std::string::npos);
+    // A syntax error counts wherever it stands.
+    EXPECT_NE(errorOf("float unused() { return 1 }\n" + others, "psMain")
+                  .find("t.cg(1) : error: syntax error: ';' expected"),
+              std::string::npos);
+    // A geometry program parses but is no entry for these profiles.
+    const std::string geometry =
+        "TRIANGLE void gsMain(AttribArray<float4> p : POSITION) { emitVertex(p[0] : POSITION); }\n";
+    EXPECT_TRUE(translate(geometry + others, "psMain", fragment).ok);
+    EXPECT_EQ(errorOf(geometry + others, "gsMain", vertex),
+              "t.cg(1) : error: 'gsMain' is a geometry program, which arbvp1 and arbfp1 cannot "
+              "run\n");
+    EXPECT_NE(errorOf("void corner(float4 p) { emitVertex(p : POSITION); }\n"
+                      "float4 vsMain(float4 p : POSITION) : POSITION { corner(p); return p; }\n",
+                      "vsMain", vertex)
+                  .find("t.cg(1) : error: emitVertex is only available in geometry programs"),
+              std::string::npos);
+}
+
+TEST(CgTranslator, WhatTheProfilesCannotRunIsRefusedWithTheReason) {
+    struct Case {
+        const char* source;
+        const char* entry;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"sampler2D s; float4 vsMain(float4 p : POSITION) : POSITION { return p + tex2D(s, p.xy); "
+         "}",
+         "vsMain", "t.cg(1) : error: tex2D is only available in fragment programs (arbfp1)"},
+        {"sampler2D s; float4 psMain(float4 t : TEXCOORD0) : COLOR { return tex2Dlod(s, t); }",
+         "psMain", "t.cg(1) : error: tex2Dlod needs a later profile than arbvp1 and arbfp1"},
+        {"float4 psMain(float4 t : TEXCOORD0) : COLOR { return unpack_4ubyte(t.x); }", "psMain",
+         "unpack_4ubyte needs a later profile"},
+        {"sampler2D s; float4 psMain(float3 t : TEXCOORD0) : COLOR { return tex2D(s, t); }",
+         "psMain", "(a shadow-map comparison) is not supported"},
+        {"float4 psMain(float4 t : TEXCOORD0) : COLOR { return noise(t.x); }", "psMain",
+         "noise has no form arbvp1 and arbfp1 can run"},
+        {"sampler s; float4 psMain(float3 t : TEXCOORD0) : COLOR {\n"
+         "  return tex2D(s, t.xy) + texCUBE(s, t); }",
+         "psMain", "t.cg(2) : error: sampler 's' is read as sampler2D and as samplerCUBE"},
+        {"uniform float4x4 m : state.matrix.palette[0];\n"
+         "float4 vsMain(float4 p : POSITION) : POSITION { return mul(m, p); }",
+         "vsMain", "t.cg(1) : error: state.matrix.palette[0] is not supported"},
+        {"uniform float4 m : state.matrix.mvp;\n"
+         "float4 vsMain(float4 p : POSITION) : POSITION { return m; }",
+         "vsMain",
+         "t.cg(1) : error: 'm' of type float4 cannot be bound to state.matrix.mvp, a float4x4"},
+        {"float4 vsMain(float4 p : POSITION, float4x4 m : state.matrix.mvp) : POSITION {\n"
+         "  return mul(m, p); }",
+         "vsMain", "t.cg(1) : error: 'm' is bound to state.matrix.mvp but not uniform"},
+        {"static const float2 o[2] = { 1, 2, 3, 4, 5 };\n"
+         "float4 psMain() : COLOR { return o[0].xyxy; }",
+         "psMain", "t.cg(1) : error: the initializer has more values than float2[2] holds"},
+        {"static const float3 o[2] = { 1, 2, float2(3, 4) };\n"
+         "float4 psMain() : COLOR { return o[0].xyzx; }",
+         "psMain", "t.cg(1) : error: initializer values cross the end of a float3"},
+    };
+    for (const Case& c : cases) {
+        std::string listing =
+            errorOf(c.source, c.entry, std::string(c.entry)[0] == 'v' ? vertex : fragment);
+        EXPECT_NE(listing.find(c.message), std::string::npos) << c.source << "\n" << listing;
+    }
 }
 
 TEST(CgDriverLog, BecomesListingLinesNamingTheCgLine) {
@@ -329,6 +506,35 @@ TEST(CgCompiler, TranslatesAFileOrExitsOneWithTheListing) {
     EXPECT_EQ(runCommand(cgc + " -profile arbvp2 x.cg", &output), 1);
     EXPECT_EQ(runCommand(cgc + " -profile arbfp1 " + dir.file("missing.cg"), &output), 1);
     EXPECT_NE(output.find("missing.cg"), std::string::npos);
+}
+
+TEST(CgCompiler, TakesMacrosAndIncludeFolders) {
+    TempDir dir;
+    std::filesystem::create_directories(dir.file("lib"));
+    std::ofstream(dir.file("lib/tone.cg")) << "float3 tone(float3 c) { return c * EXPOSURE; }\n";
+    std::ofstream(dir.file("main.cg")) << "#include <tone.cg>\n"
+                                          "float4 psMain(float4 c : COLOR0) : COLOR {\n"
+                                          "#ifdef GREY\n"
+                                          "    c.rgb = dot(c.rgb, 0.333);\n"
+                                          "#endif\n"
+                                          "    return float4(tone(c.rgb), 1);\n"
+                                          "}\n";
+    std::string cgc = stageProgram("lumora-cgc") + " -profile arbfp1 -entry psMain ";
+    std::string output;
+    EXPECT_EQ(
+        runCommand(cgc + "-I " + dir.file("lib") + " -DEXPOSURE=0.5 -DGREY " + dir.file("main.cg"),
+                   &output),
+        0)
+        << output;
+    EXPECT_NE(output.find("return (c * 0.5);"), std::string::npos) << output;
+    EXPECT_NE(output.find("dot("), std::string::npos) << output;
+    // Without -I the include is missing, reported at its line.
+    EXPECT_EQ(runCommand(cgc + "-DEXPOSURE=0.5 " + dir.file("main.cg"), &output), 1);
+    EXPECT_NE(output.find(dir.file("main.cg") + "(1) : error: cannot open #include <tone.cg>"),
+              std::string::npos)
+        << output;
+    EXPECT_EQ(runCommand(cgc + "-D=1 " + dir.file("main.cg"), &output), 1);
+    EXPECT_NE(output.find("not a macro name"), std::string::npos) << output;
 }
 
 } // namespace

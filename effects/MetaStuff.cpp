@@ -1,0 +1,229 @@
+#include "effects/MetaStuff.h"
+
+#include "camera/TrackTube.h"
+#include "core/Demo.h"
+#include "effects/BlurFilter.h"
+#include "effects/LensFlare.h"
+#include "effects/MetaballGrid.h"
+#include "platform/Gl.h"
+#include "platform/GlState.h"
+#include "platform/GlWindow.h"
+#include "platform/Lifetime.h"
+#include "platform/Random.h"
+#include "platform/RenderTarget.h"
+#include "resources/CgProgram.h"
+#include "resources/EbrMesh.h"
+#include "resources/Geometry.h"
+
+#include <cmath>
+
+float metaballGlow = 0.0f;
+
+namespace {
+
+constexpr int gridSize = 45;
+constexpr int tubeKeys = 20;
+constexpr float fromRandom = 6.1037019e-05f; // 1 / 16383.5
+
+float cube(float x) {
+    const float square = x * x;
+    return x * square;
+}
+
+} // namespace
+
+float tunnelRingOffset(int k, float t) {
+    const float lap = 20000.0f;
+    float r = 2500.0f * static_cast<float>(k) - 3500.0f * t;
+    // Whole laps are added until r is not negative; the remainder is the same
+    // number without a loop that never ends for a huge t.
+    if (r < 0.0f) {
+        r = std::fmod(r, lap);
+        if (r < 0.0f) {
+            r += lap;
+        }
+    }
+    return r;
+}
+
+float glowGamma(float level) {
+    const float loud = 0.7f * level;
+    return loud * loud * 3.0f + 0.5f;
+}
+
+void torusPlacement(float a, Vec3 centres[3], Vec3 axes[3]) {
+    Vec3 first(std::cos(0.8f * a), std::sin(0.7f * a), std::sin(0.35f * a));
+    rotateAboutAxis(first, Vec3(0.0f, 1.0f, 0.0f), a);
+    centres[0] = Vec3(22.0f, 22.0f, 22.0f);
+    axes[0] = normalize(first);
+    centres[1] = Vec3(22.0f + 7.0f * std::sin(0.9f * a), 22.0f + 7.0f * std::sin(0.7f * a + 0.1f),
+                      22.0f + 7.0f * std::sin(0.6f * a));
+    axes[1] = normalize(Vec3(std::sin(0.4f * a), std::cos(a), std::sin(0.3f * a)));
+    centres[2] = Vec3(22.0f + 7.0f * std::sin(0.89f * a), 22.0f + 7.0f * std::sin(0.87f * a + 0.1f),
+                      22.0f + 7.0f * std::sin(0.76f * a));
+    axes[2] = normalize(Vec3(std::sin(0.5f * a), std::cos(0.9f * a), std::sin(0.63f * a)));
+}
+
+MetaStuff::MetaStuff(Demo* demo) : Effect(demo) {
+    name = "MetaStuff";
+}
+
+void MetaStuff::load() {
+    // The tube's path: 20 keys far along x, drawn from the generator where the
+    // loads before this one left it.
+    tube = new TrackTube();
+    keepForLifetime(tube);
+    tube->reserve(tubeKeys);
+    for (int n = 0; n < tubeKeys; ++n) {
+        const int r0 = Random::next();
+        const int r1 = Random::next();
+        const int r2 = Random::next();
+        tube->addKey(std::fabs((static_cast<float>(r1) * fromRandom - 1.0f) * 5000.0f),
+                     (static_cast<float>(r0) * fromRandom - 1.0f) * 1000.0f,
+                     (static_cast<float>(r2) * fromRandom - 1.0f) * 1000.0f, static_cast<float>(n),
+                     1);
+    }
+    tube->build(3, 200, 20.3f, 3, 0.0f, tube->key(tube->count - 1).time);
+
+    flare = new LensFlare(this);
+
+    cityMesh = demo->getEbrMesh("data/cylcity.nmd");
+    cityTexture = demo->getTexture("data/cylcity.jpg");
+    cityProgram = demo->getProgramPair("data/meridian.cg", "vsPlain", "psPlainColor");
+    grid = new MetaballGrid(gridSize);
+    keepForLifetime(grid);
+    // Left uninitialised: only the part a frame writes is ever touched.
+    surface = new MeshVertex[grid->maxVertices()];
+    keepForLifetime(surface);
+    torusProgram = demo->getProgramPair("data/torus.cg", "vsPlain", "psPlainEnvmap");
+    environmentTexture = demo->getTexture("data/flare/bgenv.jpg");
+    bumpTexture = demo->getTexture("data/bumpmap.jpg");
+    metalTexture = demo->getTexture("data/metal.jpg");
+    blur = new BlurFilter(128, 128);
+    keepForLifetime(blur);
+    sceneTarget = new RenderTarget(1024, 1024, true, true);
+    keepForLifetime(sceneTarget);
+    glowTarget = new RenderTarget(128, 128, true, false);
+    keepForLifetime(glowTarget);
+    bindWindowTarget();
+}
+
+int MetaStuff::updateSurface(float animation, bool wobble) {
+    grid->resetValues();
+    Vec3 centres[3], axes[3];
+    torusPlacement(animation, centres, axes);
+    for (int n = 0; n < 3; ++n) {
+        grid->addTorus(centres[n], axes[n], 11.0f, 3.0f, wobble);
+    }
+    grid->computeNormals();
+    return grid->polygonise(surface);
+}
+
+void MetaStuff::drawSurface(int triangles) {
+    // The surface is wound to face out of the field, so its back faces are the
+    // ones to cull. The engine's cullFace always culls front faces: the face is
+    // chosen here, and the engine's choice put back for whoever culls next.
+    enableState(StateCap::CullFace);
+    glCullFace(GL_BACK);
+    enableState(StateCap::DepthTest);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glInterleavedArrays(GL_N3F_V3F, 0, surface);
+    glDrawArrays(GL_TRIANGLES, 0, triangles * 3);
+    glDisableClientState(GL_NORMAL_ARRAY);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glCullFace(GL_FRONT);
+}
+
+void MetaStuff::drawTunnel(float t) {
+    // Units of the city mesh: the tunnel stands 3500 from its axis.
+    translate(20.0f, 30.0f, 30.0f);
+    scale(0.025f, 0.025f, 0.025f);
+    for (int k = 0; k < 12; ++k) {
+        const float r = tunnelRingOffset(k, t);
+        pushMatrix();
+        translate(r - 3000.0f, 600.0f * std::sin(static_cast<float>(k) + t),
+                  800.0f * std::sin(static_cast<float>(k) + 0.77f * t));
+        for (int j = 0; j < 4; ++j) {
+            const float spin = static_cast<float>(20 * j + 40);
+            const float tint = static_cast<float>((4 * k + j) % 2);
+            const float color[4] = {0.95f + 0.1f * tint, 1.0f, 0.9f, 1.0f};
+            cityProgram->set4fv("color", color);
+            pushMatrix();
+            rotate(90.0f * static_cast<float>(j), 1.0f, 0.0f, 0.0f);
+            translate(0.0f, 3500.0f, 0.0f);
+            rotate(spin * t, 1.0f, 0.0f, 0.0f);
+            cityMesh->part(0)->draw();
+            popMatrix();
+        }
+        popMatrix();
+    }
+}
+
+void MetaStuff::render() {
+    const float t = localTime;
+    const float level = spectrum[0];
+    float animation = 2.0f * t;
+    if (!demo->paused) {
+        metaballGlow = (cube(level) * 2.5f + metaballGlow) * 0.95f;
+        animation += metaballGlow * *frameDelta;
+    }
+
+    disableState(StateCap::CullFace);
+    sceneTarget->bind();
+    clear(0.1375f, 0.15f, 0.175f, 0.0f, true, true, true);
+
+    const Vec3& eye = demo->controllerValues[0];
+    const Vec3& target = demo->controllerValues[1];
+    lookAt(eye.x, eye.y, eye.z, target.x, target.y, target.z, 0.0f, 0.0f, -1.0f);
+    perspective(95.0f, 1.3333334f, 1.0f, 1000.0f);
+    disableState(StateCap::Blend);
+
+    flare->followOwnerTime();
+    flare->setLightPosition(100.0f, 100.0f, -100.0f);
+    flare->drawGlow();
+
+    // The tori.
+    enableState(StateCap::DepthTest);
+    enableState(StateCap::CullFace);
+    pushMatrix();
+    translate(9.0f * std::sin(t), 9.0f * std::sin(1.2f * t), 9.0f * std::sin(1.3f * t));
+    torusProgram->bind();
+    torusProgram->set1f("cc", eye.x);
+    torusProgram->setTexture("tex0", environmentTexture);
+    torusProgram->setTexture("tex2", metalTexture);
+    torusProgram->setTexture("tex1", bumpTexture);
+    drawSurface(updateSurface(animation, *timeSource >= metaballWobbleFrom));
+    popMatrix();
+    torusProgram->disableTexture("tex0");
+    torusProgram->disableTexture("tex1");
+    torusProgram->disableTexture("tex2");
+    disableState(StateCap::CullFace);
+
+    // The tunnel; its scale stays on the matrix for the tube.
+    cityProgram->bind();
+    cityProgram->setTexture("tex0", cityTexture);
+    drawTunnel(t);
+    cityProgram->disableTexture("tex0");
+    cityProgram->unbind();
+
+    // Two stretches of the tube slide along it.
+    const float s = std::fabs(20.0f * std::sin(0.2f * t));
+    tube->drawRange(s, s + 5.0f);
+    disableFragmentPrograms();
+    disableVertexPrograms();
+    const float c = std::fabs(20.0f * std::cos(0.2f * t));
+    tube->drawRange(c, c + 5.0f);
+
+    flare->followOwnerTime();
+    flare->render();
+
+    // The glow: the scene copied down small and blurred, stronger on the bass.
+    sceneTarget->unbind();
+    fullscreen.copy(*sceneTarget, *glowTarget);
+    blur->gamma = glowGamma(level);
+    blur->blur(*glowTarget, 2, 0.5f, 2.0f);
+
+    fullscreen.draw(sceneTarget->colourTexture());
+    fullscreen.drawAdditive(glowTarget->colourTexture());
+    viewport(0, 0, demo->window->width, demo->window->height);
+}

@@ -1,0 +1,191 @@
+// The metaball scene, loaded from the generated data folder and rendered through
+// the demo's frame code on the shared context: the tube's random path, the
+// tunnel's wrap, the glow that follows the bass, and the side of the surface
+// that shows.
+#include "effects/MetaStuff.h"
+#include "camera/TrackTube.h"
+#include "core/Demo.h"
+#include "effects/FullscreenPass.h"
+#include "effects/MetaballGrid.h"
+#include "platform/Gl.h"
+#include "platform/GlState.h"
+#include "platform/Random.h"
+#include "support/GlTest.h"
+
+#include <cmath>
+#include <memory>
+
+namespace {
+
+class MetaStuffTest : public GlTest {
+protected:
+    void SetUp() override {
+        GlTest::SetUp();
+        demo.window = &window();
+        demo.verbose = false;
+        copyProgram = std::make_unique<FullscreenPass>();
+        demo.copyProgram = copyProgram.get();
+        // The tube draws from wherever the generator stands.
+        Random::seed(4321);
+        meta = new MetaStuff(&demo);
+        demo.loadEffects();
+        // Behind the tori, down the tunnel.
+        demo.controllerValues[0] = Vec3(-12.0f, 26.0f, 18.0f);
+        demo.controllerValues[1] = Vec3(24.0f, 24.0f, 24.0f);
+        demo.addEntry(154.55f, 24.0f, meta);
+    }
+    void TearDown() override {
+        disableFragmentPrograms();
+        disableVertexPrograms();
+        GlTest::TearDown();
+    }
+
+    // The frame at demo time t with the bass at level; the glow accumulator and
+    // the frame delta start from nothing, so the animation is the same at every
+    // level.
+    double renderedBrightness(float t, float level) {
+        metaballGlow = 0.0f;
+        demo.spectrum[0] = level;
+        demo.renderFrame(t, 0.0f);
+        double sum = 0.0;
+        for (int y = 5; y < 600; y += 10) {
+            for (int x = 5; x < 800; x += 10) {
+                auto p = pixel(x, y);
+                sum += p[0] + p[1] + p[2];
+            }
+        }
+        return sum / (80.0 * 60.0 * 3.0);
+    }
+
+    Demo demo;
+    std::unique_ptr<FullscreenPass> copyProgram;
+    MetaStuff* meta = nullptr;
+};
+
+} // namespace
+
+TEST_F(MetaStuffTest, TubeTakesTwentyKeysFromTheGeneratorWithoutReseeding) {
+    Random::seed(4321);
+    const float toUnit = 6.1037019e-05f;
+    ASSERT_EQ(meta->tube->count, 20);
+    for (int n = 0; n < 20; ++n) {
+        const float y = (Random::next() * toUnit - 1.0f) * 1000.0f;
+        const float x = std::fabs((Random::next() * toUnit - 1.0f) * 5000.0f);
+        const float z = (Random::next() * toUnit - 1.0f) * 1000.0f;
+        const CameraKey& key = meta->tube->key(n);
+        EXPECT_EQ(key.time, static_cast<float>(n));
+        EXPECT_EQ(key.x, x) << n;
+        EXPECT_EQ(key.y, y) << n;
+        EXPECT_EQ(key.z, z) << n;
+        EXPECT_EQ(key.mode, 1);
+    }
+    // Exactly sixty draws: the loads after this one continue from the 61st.
+    const int next = Random::next();
+    Random::seed(4321);
+    for (int n = 0; n < 60; ++n) {
+        Random::next();
+    }
+    EXPECT_EQ(Random::next(), next);
+    // Three sides, 200 rings over the whole path.
+    EXPECT_EQ(meta->tube->sides, 3);
+    EXPECT_EQ(meta->tube->rings, 200);
+    EXPECT_EQ(meta->tube->positions.count, 202 * 3);
+}
+
+TEST(MetaStuffTunnel, RingGroupsWrapByWholeLaps) {
+    // At t = 0 nothing wraps: groups 8 to 11 stand at 20000 and beyond.
+    EXPECT_EQ(tunnelRingOffset(0, 0.0f), 0.0f);
+    EXPECT_EQ(tunnelRingOffset(9, 0.0f), 22500.0f);
+    EXPECT_EQ(tunnelRingOffset(11, 0.0f), 27500.0f);
+    EXPECT_EQ(tunnelRingOffset(0, 1.0f), 16500.0f);
+    EXPECT_EQ(tunnelRingOffset(11, 1.0f), 24000.0f);
+    // The same number as adding laps one by one, for every time of the slot.
+    for (int k = 0; k < 12; ++k) {
+        for (float t = 0.0f; t < 25.0f; t += 0.37f) {
+            float r = 2500.0f * k - 3500.0f * t;
+            while (r < 0.0f) {
+                r += 20000.0f;
+            }
+            ASSERT_EQ(tunnelRingOffset(k, t), r) << k << " at " << t;
+        }
+    }
+    // A time far beyond any slot still gives an answer, at once.
+    const float far = tunnelRingOffset(3, 1e12f);
+    EXPECT_GE(far, 0.0f);
+    EXPECT_LE(far, 20000.0f);
+}
+
+TEST(MetaStuffGlow, GammaIsAHalfInSilenceAndGrowsWithTheSquareOfTheBass) {
+    EXPECT_EQ(glowGamma(0.0f), 0.5f);
+    EXPECT_FLOAT_EQ(glowGamma(1.0f), 0.49f * 3.0f + 0.5f);
+    EXPECT_FLOAT_EQ(glowGamma(0.5f), 0.35f * 0.35f * 3.0f + 0.5f);
+}
+
+TEST_F(MetaStuffTest, GlowAccumulatesTheCubedBassUnlessPaused) {
+    metaballGlow = 0.0f;
+    demo.spectrum[0] = 0.5f;
+    demo.renderFrame(160.0f, 0.02f);
+    EXPECT_FLOAT_EQ(metaballGlow, 0.125f * 2.5f * 0.95f);
+    demo.renderFrame(160.02f, 0.02f);
+    EXPECT_FLOAT_EQ(metaballGlow, (0.3125f + 0.296875f) * 0.95f);
+    const float held = metaballGlow;
+    demo.paused = true;
+    demo.renderFrame(160.04f, 0.02f);
+    EXPECT_EQ(metaballGlow, held);
+    demo.paused = false;
+    // Outside the slot the effect does not run, and the value stays.
+    demo.renderFrame(150.0f, 0.02f);
+    EXPECT_EQ(metaballGlow, held);
+}
+
+TEST_F(MetaStuffTest, FrameIsBrighterOnTheBassAndLeavesTheWindowAsItFoundIt) {
+    const double quiet = renderedBrightness(163.5f, 0.0f);
+    // The scene target is shown over the whole window, and culling is left off
+    // with the engine's face.
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ(viewport[2], 800);
+    EXPECT_EQ(viewport[3], 600);
+    EXPECT_FALSE(glIsEnabled(GL_CULL_FACE));
+    EXPECT_FALSE(glIsEnabled(GL_BLEND));
+    GLint face = 0;
+    glGetIntegerv(GL_CULL_FACE_MODE, &face);
+    EXPECT_EQ(face, GL_FRONT);
+    expectNoGlError();
+
+    const double loud = renderedBrightness(163.5f, 0.6f);
+    // gamma 0.5 in silence leaves a sixteenth of the glow; 1.256 at 0.6 more than
+    // twice the scene: the frame brightens by far more than a trace.
+    EXPECT_GT(loud, quiet * 1.5) << "quiet " << quiet << " loud " << loud;
+    EXPECT_GT(quiet, 20.0);
+}
+
+TEST_F(MetaStuffTest, SurfaceShowsItsOutside) {
+    // One torus about z through (22, 22, 22): its tube reaches about 3 from the
+    // ring, so a camera 42 in front of the ring point (33, 22, 22) sees the
+    // tube's near side 39 away and its far side 45 away.
+    MetaballGrid& grid = *meta->grid;
+    grid.resetValues();
+    grid.addTorus(Vec3(22, 22, 22), Vec3(0, 0, 1), 11.0f, 3.0f, false);
+    grid.computeNormals();
+    const int triangles = grid.polygonise(meta->surface);
+    ASSERT_GT(triangles, 100);
+
+    bindWindowTarget();
+    clear(0.0f, 0.0f, 0.0f, 1.0f, true, true, false);
+    const float nearPlane = 1.0f, farPlane = 1000.0f;
+    perspective(60.0f, 800.0f / 600.0f, nearPlane, farPlane);
+    lookAt(33.0f, 22.0f, -20.0f, 33.0f, 22.0f, 22.0f, 0.0f, -1.0f, 0.0f);
+    meta->drawSurface(triangles);
+
+    float depth = 1.0f;
+    glReadPixels(400, 300, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
+    const float ndc = depth * 2.0f - 1.0f;
+    const float distance =
+        2.0f * farPlane * nearPlane / (farPlane + nearPlane - ndc * (farPlane - nearPlane));
+    EXPECT_NEAR(distance, 39.0f, 0.5f);
+    EXPECT_FALSE(glIsEnabled(GL_VERTEX_ARRAY));
+    GLint face = 0;
+    glGetIntegerv(GL_CULL_FACE_MODE, &face);
+    EXPECT_EQ(face, GL_FRONT);
+}
