@@ -184,15 +184,25 @@ std::vector<ShotKey> greetings() {
     return keys;
 }
 
-// Around the turning planet, rising to see the snow that falls from above it.
+// Around the turning planet (radius 71, the north pole towards -z), a little
+// above its ring of clouds: in close while the sun, at (500, 500, -200), passes
+// behind it, then back out to see the snow that comes down onto the pole from
+// 12 s on, the sun now on the other side of the column.
 std::vector<ShotKey> planet() {
+    struct Pose {
+        float time, degrees, distance, elevation, targetZ;
+    };
+    const Pose poses[] = {
+        {0.0f, 185.0f, 430.0f, 4.0f, -10.0f},   {5.0f, 200.0f, 330.0f, 10.0f, -20.0f},
+        {9.5f, 222.0f, 280.0f, 14.0f, -30.0f},  {13.0f, 240.0f, 320.0f, 12.0f, -50.0f},
+        {18.0f, 256.0f, 360.0f, 11.0f, -60.0f}, {24.0f, 268.0f, 380.0f, 9.0f, -65.0f}};
     std::vector<ShotKey> keys;
-    for (int i = 0; i <= 6; ++i) {
-        const float t = 24.0f * i / 6;
-        keys.push_back(
-            {t,
-             onCircle({0, 0, 0}, 300.0f - 15.0f * i, 200.0f + 10.0f * i, -70.0f - 12.0f * i),
-             {0, 0, -10.0f - 12.0f * i}});
+    for (const Pose& pose : poses) {
+        const float up = pose.elevation * kDegrees;
+        keys.push_back({pose.time,
+                        onCircle({0, 0, 0}, pose.distance * std::cos(up), pose.degrees,
+                                 -pose.distance * std::sin(up)),
+                        {0, 0, pose.targetZ}});
     }
     return keys;
 }

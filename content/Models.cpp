@@ -122,13 +122,19 @@ MeshData flowerHead() {
 
 MeshData sphere(float radius, int columns, int rows, float (*heightAt)(float u, float v)) {
     MeshData ball = gridSurface(columns, rows, 1.0f, 1.0f, [&](float s, float t, Vec3& p, Vec3& n) {
-        const float around = s * 2 * kPi, polar = t * kPi;
+        // The last column closes the seam on the first one's positions, and the
+        // poles' vertices all lie at one point: a closed surface without cracks,
+        // whose far side can be culled.
+        const bool pole = t == 0.0f || t == 1.0f;
+        const float u = pole || s == 1.0f ? 0.0f : s;
+        const float around = u * 2 * kPi, polar = t * kPi;
         // t = 0 at the +z pole, so the picture's top row (v = 1) lies at -z, "up";
         // heightAt takes the picture's row from the top, 1 - t.
-        const Vec3 dir(std::sin(polar) * std::cos(around), std::sin(polar) * std::sin(around),
-                       std::cos(polar));
+        const Vec3 dir = pole ? Vec3(0, 0, t == 0.0f ? 1.0f : -1.0f)
+                              : Vec3(std::sin(polar) * std::cos(around),
+                                     std::sin(polar) * std::sin(around), std::cos(polar));
         n = dir;
-        p = dir * (radius + (heightAt ? heightAt(s, 1 - t) : 0.0f));
+        p = dir * (radius + (heightAt ? heightAt(u, 1 - t) : 0.0f));
     });
     ball.orientToNormals();
     return ball;

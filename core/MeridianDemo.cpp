@@ -7,6 +7,7 @@
 #include "effects/MetaStuff.h"
 #include "effects/Ocean.h"
 #include "effects/Ocean2.h"
+#include "effects/Ravize.h"
 
 MeridianDemo::MeridianDemo(bool cameraEditor_) : cameraEditor(cameraEditor_) {
     length = 189.9f;
@@ -31,6 +32,8 @@ void MeridianDemo::buildTimeline() {
     addEntry(82.55f, 24.0f, new Ocean2(this, clouds->flower));
 
     addEntry(154.55f, 24.0f, new MetaStuff(this));
+
+    addEntry(130.55f, 24.0f, new Ravize(this));
 
     // The closing sea overlaps the metaballs' last half second and clears their
     // picture at the start of its frame.
