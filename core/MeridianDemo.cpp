@@ -2,6 +2,7 @@
 
 #include "camera/Camrig.h"
 #include "camera/TrackBank.h"
+#include "effects/Greetings.h"
 #include "effects/Ocean.h"
 
 MeridianDemo::MeridianDemo(bool cameraEditor_) : cameraEditor(cameraEditor_) {
@@ -19,6 +20,7 @@ void MeridianDemo::buildTimeline() {
     // Scenes are constructed in the order they play: their loads draw from the
     // process-wide generator in that order, and the random layouts rely on it.
     addEntry(0.0f, 25.55f, new Ocean(this, false));
+    addEntry(106.55f, 24.0f, new Greetings(this));
 
     // The closing sea overlaps the metaballs' last half second and clears their
     // picture at the start of its frame.
