@@ -9,6 +9,7 @@
 #include "resources/Geometry.h"
 #include "resources/Texture.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
