@@ -25,6 +25,15 @@ void collect(const GreetingNode* node, std::vector<const GreetingNode*>& nodes) 
     }
 }
 
+// The scene keeps its trees for the whole run; a test frees the ones it builds.
+void freeChildren(GreetingNode& node) {
+    for (int i = 0; i < node.children.count; ++i) {
+        freeChildren(*node.children[i]);
+        delete node.children[i];
+    }
+    node.children.count = 0;
+}
+
 // Where the scene draws a node of a name: 200 units a place along its row, 500
 // down it, scaled by 0.13 and turned 90 degrees about x.
 Vec3 inScene(const Vec3& p, float place) {
@@ -367,6 +376,9 @@ TEST_F(GreetingsTest, ALetterWithoutAPictureIsLeftOutAndTheNameGoesOn) {
     EXPECT_NO_THROW(bad.drawNode(greetings->letterTextures, greetings->haloTexture, -5.0f));
     EXPECT_NO_THROW(lower.drawNode(greetings->letterTextures, greetings->haloTexture, 0.5f));
     EXPECT_GT(whiteAround(400, 300, 60), 10);
+    for (GreetingNode* tree : {&good, &bad, &lower}) {
+        freeChildren(*tree);
+    }
 }
 
 // No length limit: a long word keeps every letter.
@@ -383,6 +395,7 @@ TEST_F(GreetingsTest, LongWordsKeepEveryLetter) {
     EXPECT_EQ(letters, 150);
     EXPECT_EQ(at->index, 149.0f);
     EXPECT_EQ(at->word, "M");
+    freeChildren(node);
 }
 
 } // namespace
