@@ -12,6 +12,22 @@ struct ShotKey {
     Vec3 target;
 };
 
+// A greeted name as the greetings scene lays it out when it loads, in that
+// scene's world frame (its names are scaled by 0.13 and turned by 90 degrees
+// about x): place is its count of letter times before it, so its letter i pops
+// from (place + i) / 4 to (place + i + 1) / 4 seconds into the scene.
+struct GreetingLayout {
+    float place = 0;
+    std::vector<Vec3> letters; // in the order they pop
+    std::vector<Vec3> decoys;
+};
+
+// One of the greetings' spinning rings at a moment: a flat band around its axis.
+struct GreetingRing {
+    Vec3 centre, axis;
+    float inner, outer, halfWidth;
+};
+
 // The shots of every scene, one function each: tune a scene's camera here.
 namespace CameraShots {
 std::vector<ShotKey> openingSea();
@@ -19,6 +35,10 @@ std::vector<ShotKey> city();
 std::vector<ShotKey> clouds();
 std::vector<ShotKey> secondSea();
 std::vector<ShotKey> greetings();
+// What the greetings' shots aim at and steer around, replayed from the scene's
+// own seeds: its letters, and its thirty rings at a time of the scene.
+std::vector<GreetingLayout> greetingLayout();
+std::vector<GreetingRing> greetingRings(float time);
 std::vector<ShotKey> planet();
 std::vector<ShotKey> metaballs();
 std::vector<ShotKey> closingSea();

@@ -11,19 +11,38 @@ namespace {
 
 constexpr float kPi = 3.14159265f;
 
-// A letter of light: a white core in an ice-blue glow, on black (added).
-Canvas glowingLetter(TextRaster& raster, char letter) {
+// The links between the letters are drawn with a letter picture still bound, at
+// its corner: the corner texels carry the colour of the links.
+const Rgba kLinkColour{0.42f, 0.68f, 1.0f};
+
+// A letter of light: a white core in an ice-blue glow, on black (added), as large
+// as the glow leaves room for. Wide letters are squeezed to fit.
+Canvas glowingLetter(TextRaster& raster, TextRaster& narrow, char letter) {
     const int size = 256;
+    const std::string text(1, letter);
+    TextRaster& face = raster.width(text) > 196 ? narrow : raster;
     Mask shape(size, size);
     // Cap height is about 0.73 em: centre the capital on the picture.
-    raster.drawCentred(shape, std::string(1, letter), size / 2.0f, size / 2.0f + 0.365f * 150);
+    face.drawCentred(shape, text, size / 2.0f, size / 2.0f + 0.365f * 186);
     Mask nearGlow = shape, farGlow = shape;
-    nearGlow.blur(5);
-    farGlow.blur(18);
+    nearGlow.blur(4);
+    farGlow.blur(13);
     Canvas picture(size, size);
-    picture.addLight(farGlow, Rgba{0.25f, 0.55f, 1.6f});
+    picture.addLight(farGlow, Rgba{0.22f, 0.5f, 1.5f});
     picture.addLight(nearGlow, Rgba{0.5f, 0.8f, 1.3f});
     picture.addLight(shape, Rgba{0.9f, 0.95f, 1.0f});
+    // The quad is added to the screen: fade the glow out before the border so
+    // that its square never shows.
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            const int border = std::min(std::min(x, size - 1 - x), std::min(y, size - 1 - y));
+            const float fade = smoothStep(0.0f, 14.0f, static_cast<float>(border));
+            Rgba& p = picture.at(x, y);
+            p = Rgba{p.r * fade, p.g * fade, p.b * fade, 1};
+        }
+    for (int y : {0, 1, size - 2, size - 1})
+        for (int x : {0, 1, size - 2, size - 1})
+            picture.at(x, y) = kLinkColour;
     return picture;
 }
 
@@ -92,10 +111,12 @@ Canvas hide() {
 void writeGreetingsPictures(OutputFolder& folder) {
     TextStyle style;
     style.pattern = "DejaVu Sans:bold";
-    style.pixelHeight = 150;
+    style.pixelHeight = 186;
     TextRaster raster(style);
+    style.widthScale = 0.82f;
+    TextRaster narrow(style);
     for (char letter = 'A'; letter <= 'Z'; ++letter)
-        glowingLetter(raster, letter)
+        glowingLetter(raster, narrow, letter)
             .writeJpeg(folder, std::string("data/letters/") + letter + ".jpg", 92);
     halo().writePng(folder, "data/jall.png", true);
     ringSurface().writeJpeg(folder, "data/ring.jpg");

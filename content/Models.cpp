@@ -20,14 +20,15 @@ MeshData ring() {
     struct Section {
         float radius, z, nr, nz;
     };
+    const float in = ringSize.inner, out = ringSize.outer, w = ringSize.halfWidth, bevel = 0.4f;
     const Section section[] = {
-        {13.0f, -1.2f, 1, 0},  {13.0f, 1.2f, 1, 0},         {12.6f, 1.6f, 0.7f, 0.7f},
-        {11.0f, 1.6f, 0, 1},   {10.6f, 1.2f, -0.7f, 0.7f},  {10.6f, -1.2f, -1, 0},
-        {11.0f, -1.6f, 0, -1}, {12.6f, -1.6f, 0.7f, -0.7f}, {13.0f, -1.2f, 1, 0},
+        {out, -w + bevel, 1, 0}, {out, w - bevel, 1, 0},         {out - bevel, w, 0.7f, 0.7f},
+        {in + bevel, w, 0, 1},   {in, w - bevel, -0.7f, 0.7f},   {in, -w + bevel, -1, 0},
+        {in + bevel, -w, 0, -1}, {out - bevel, -w, 0.7f, -0.7f}, {out, -w + bevel, 1, 0},
     };
     const int points = sizeof section / sizeof section[0];
     MeshData band =
-        gridSurface(96, points - 1, 8.0f, 1.0f, [&](float s, float t, Vec3& p, Vec3& n) {
+        gridSurface(160, points - 1, 16.0f, 1.0f, [&](float s, float t, Vec3& p, Vec3& n) {
             const float angle = s * 2 * kPi;
             const int i = std::min(static_cast<int>(t * (points - 1) + 0.5f), points - 1);
             const Section& q = section[i];
@@ -122,13 +123,19 @@ MeshData flowerHead() {
 
 MeshData sphere(float radius, int columns, int rows, float (*heightAt)(float u, float v)) {
     MeshData ball = gridSurface(columns, rows, 1.0f, 1.0f, [&](float s, float t, Vec3& p, Vec3& n) {
-        const float around = s * 2 * kPi, polar = t * kPi;
+        // The last column closes the seam on the first one's positions, and the
+        // poles' vertices all lie at one point: a closed surface without cracks,
+        // whose far side can be culled.
+        const bool pole = t == 0.0f || t == 1.0f;
+        const float u = pole || s == 1.0f ? 0.0f : s;
+        const float around = u * 2 * kPi, polar = t * kPi;
         // t = 0 at the +z pole, so the picture's top row (v = 1) lies at -z, "up";
         // heightAt takes the picture's row from the top, 1 - t.
-        const Vec3 dir(std::sin(polar) * std::cos(around), std::sin(polar) * std::sin(around),
-                       std::cos(polar));
+        const Vec3 dir = pole ? Vec3(0, 0, t == 0.0f ? 1.0f : -1.0f)
+                              : Vec3(std::sin(polar) * std::cos(around),
+                                     std::sin(polar) * std::sin(around), std::cos(polar));
         n = dir;
-        p = dir * (radius + (heightAt ? heightAt(s, 1 - t) : 0.0f));
+        p = dir * (radius + (heightAt ? heightAt(u, 1 - t) : 0.0f));
     });
     ball.orientToNormals();
     return ball;

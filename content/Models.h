@@ -6,7 +6,15 @@
 // ("up" is -z).
 namespace Models {
 
-// A machined ring around the z axis (outer radius 13), for the greetings' row.
+// The greetings' rings: a flat band around the z axis, wide enough that the
+// names float inside the row of rings (the scene draws them 5.5 and 8.25 times
+// this size) while they wobble.
+struct RingSize {
+    float inner, outer, halfWidth;
+};
+constexpr RingSize ringSize{24.0f, 26.0f, 2.0f};
+
+// A machined ring of ringSize around the z axis, for the greetings' row.
 MeshData ring();
 // Buildings standing on a cylinder around the x axis, for the metaballs' tunnel.
 MeshData cylinderCity();

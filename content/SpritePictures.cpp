@@ -22,26 +22,41 @@ Canvas cloud() {
     return picture;
 }
 
-// A snow flake: a bright point with six faint arms and a soft halo.
-Canvas snowFlake() {
-    Canvas picture(64, 64, Rgba{1, 1, 1, 0});
-    picture.paint([](float u, float v) {
-        const float x = u * 2 - 1, y = v * 2 - 1;
-        const float r = std::sqrt(x * x + y * y);
-        const float arms =
-            std::pow(std::fabs(std::cos(3 * std::atan2(y, x))), 12.0f) * smoothStep(0.8f, 0.2f, r);
-        const float a =
-            std::clamp(std::exp(-r * r * 14) + 0.5f * arms, 0.0f, 1.0f) * smoothStep(1.0f, 0.8f, r);
-        return Rgba{1, 1, 1, a};
-    });
-    return picture;
-}
-
 float capsule(float px, float py, float ax, float ay, float bx, float by, float radius) {
     const float dx = bx - ax, dy = by - ay;
     const float t = std::clamp(((px - ax) * dx + (py - ay) * dy) / (dx * dx + dy * dy), 0.0f, 1.0f);
     const float qx = px - ax - t * dx, qy = py - ay - t * dy;
     return std::sqrt(qx * qx + qy * qy) - radius;
+}
+
+// A snow crystal: six branched arms around a bright core, in a faint glow that
+// keeps it visible against a pale sky.
+Canvas snowFlake() {
+    const float kPi = 3.14159265f;
+    Canvas picture(64, 64, Rgba{1, 1, 1, 0});
+    picture.paint([&](float u, float v) {
+        const float x = u * 2 - 1, y = v * 2 - 1;
+        const float r = std::sqrt(x * x + y * y);
+        float d = r - 0.14f;
+        for (int arm = 0; arm < 6; ++arm) {
+            const float a = arm * kPi / 3;
+            const float cx = std::cos(a), cy = std::sin(a);
+            d = std::min(d, capsule(x, y, 0, 0, 0.78f * cx, 0.78f * cy, 0.045f));
+            for (float along : {0.38f, 0.58f}) {
+                const float bx = along * cx, by = along * cy;
+                const float length = 0.36f - 0.3f * along;
+                for (float side : {-1.0f, 1.0f}) {
+                    const float b = a + side * kPi / 3;
+                    d = std::min(d, capsule(x, y, bx, by, bx + length * std::cos(b),
+                                            by + length * std::sin(b), 0.03f));
+                }
+            }
+        }
+        const float crystal = smoothStep(0.035f, -0.005f, d);
+        const float glow = 0.3f * std::exp(-r * r * 5) * smoothStep(1.0f, 0.7f, r);
+        return Rgba{1, 1, 1, std::clamp(crystal + glow, 0.0f, 1.0f)};
+    });
+    return picture;
 }
 
 // A standing figure of light, added to the city: black is transparent.

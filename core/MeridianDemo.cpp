@@ -4,9 +4,11 @@
 #include "camera/TrackBank.h"
 #include "effects/City.h"
 #include "effects/Clouds.h"
+#include "effects/Greetings.h"
 #include "effects/MetaStuff.h"
 #include "effects/Ocean.h"
 #include "effects/Ocean2.h"
+#include "effects/Ravize.h"
 
 MeridianDemo::MeridianDemo(bool cameraEditor_) : cameraEditor(cameraEditor_) {
     length = 189.9f;
@@ -30,6 +32,8 @@ void MeridianDemo::buildTimeline() {
     addEntry(49.78f, 32.77f, clouds);
     addEntry(82.55f, 24.0f, new Ocean2(this, clouds->flower));
 
+    addEntry(106.55f, 24.0f, new Greetings(this));
+    addEntry(130.55f, 24.0f, new Ravize(this));
     addEntry(154.55f, 24.0f, new MetaStuff(this));
 
     // The closing sea overlaps the metaballs' last half second and clears their

@@ -195,7 +195,9 @@ TEST(DataFolder, HaloAlphaIsClearlyOnOrOff) {
     EXPECT_EQ(ragged, 0);
 }
 
-// Every letter of the alphabet is there and shows its letter in the middle.
+// Every letter of the alphabet is there and shows its letter in the middle, on
+// black up to its border. Its corners carry the colour of the greetings' links,
+// which are drawn at the corner texel of the letter picture bound last.
 TEST(DataFolder, EveryLetterGlowsOnBlack) {
     const GeneratedFolder& run = generatedFolder();
     ASSERT_EQ(run.exitStatus, 0);
@@ -204,7 +206,18 @@ TEST(DataFolder, EveryLetterGlowsOnBlack) {
         Decoded image = decode(run.path + "/data/letters/" + letter + ".jpg");
         ASSERT_TRUE(image) << image.error;
         EXPECT_EQ(image.components, 3);
-        EXPECT_LE(image.at(0, 0, 2), 4);
+        for (int i = 4; i < image.width - 4; i += 9) {
+            EXPECT_LE(image.at(i, 0, 2), 6);
+            EXPECT_LE(image.at(0, i, 2), 6);
+            EXPECT_LE(image.at(i, image.height - 1, 2), 6);
+            EXPECT_LE(image.at(image.width - 1, i, 2), 6);
+        }
+        for (int x : {0, image.width - 1})
+            for (int y : {0, image.height - 1}) {
+                EXPECT_GT(image.at(x, y, 2), 200);
+                EXPECT_GT(image.at(x, y, 1), 120);
+                EXPECT_LT(image.at(x, y, 0), image.at(x, y, 2));
+            }
         int lit = 0;
         for (int y = image.height / 4; y < 3 * image.height / 4; ++y)
             for (int x = image.width / 4; x < 3 * image.width / 4; ++x)

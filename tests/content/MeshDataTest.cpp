@@ -57,11 +57,17 @@ TEST(MeshData, ModelsAreWoundToTheirNormalsAndSized) {
             ASSERT_LT(i, mesh.vertexCount());
         expectWoundToNormals(mesh);
     }
-    // The ring's outer rim is at radius 13 around z.
-    float outer = 0;
-    for (const Vec3& p : Models::ring().positions)
+    // The ring's band lies between its inner and outer radius around z (the
+    // greetings' camera steers around it by these sizes).
+    float inner = 1e9f, outer = 0, width = 0;
+    for (const Vec3& p : Models::ring().positions) {
+        inner = std::min(inner, std::sqrt(p.x * p.x + p.y * p.y));
         outer = std::max(outer, std::sqrt(p.x * p.x + p.y * p.y));
-    EXPECT_NEAR(outer, 13.0f, 1e-3f);
+        width = std::max(width, std::fabs(p.z));
+    }
+    EXPECT_NEAR(inner, Models::ringSize.inner, 1e-3f);
+    EXPECT_NEAR(outer, Models::ringSize.outer, 1e-3f);
+    EXPECT_NEAR(width, Models::ringSize.halfWidth, 1e-3f);
 }
 
 } // namespace

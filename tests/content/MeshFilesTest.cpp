@@ -1,6 +1,7 @@
 #include "GeneratedFolder.h"
 
 #include "content/CameraShots.h"
+#include "content/Models.h"
 #include "platform/Gl.h"
 #include "platform/GlWindow.h"
 #include "resources/EbrFile.h"
@@ -27,7 +28,7 @@ std::vector<float> loadedRecords(const std::string& path) {
 }
 
 // The ring is lit and culled by its normals: they must point away from the
-// ring's core circle (radius 11.8 around z), not into the metal.
+// ring's core circle (midway between its radii around z), not into the metal.
 TEST(MeshFiles, EbrNormalsFromTheLoaderPointOutOfTheRing) {
     const GeneratedFolder& run = generatedFolder();
     ASSERT_EQ(run.exitStatus, 0) << run.output;
@@ -37,11 +38,12 @@ TEST(MeshFiles, EbrNormalsFromTheLoaderPointOutOfTheRing) {
     ASSERT_EQ(parts.size(), 1u);
     const std::vector<float> records = loadedRecords(run.path + "/data/ring.nmd");
     ASSERT_EQ(records.size(), 8 * parts[0].vertices.size());
+    const float core = (Models::ringSize.inner + Models::ringSize.outer) / 2;
     int inward = 0;
     for (size_t i = 0; i < parts[0].vertices.size(); ++i) {
         const float* r = &records[8 * i];
         const float radius = std::sqrt(r[0] * r[0] + r[1] * r[1]);
-        const Vec3 fromCore(r[0] - r[0] * 11.8f / radius, r[1] - r[1] * 11.8f / radius, r[2]);
+        const Vec3 fromCore(r[0] - r[0] * core / radius, r[1] - r[1] * core / radius, r[2]);
         inward += dot(fromCore, Vec3(r[3], r[4], r[5])) <= 0;
     }
     EXPECT_EQ(inward, 0);
