@@ -272,17 +272,19 @@ void Composer::planet() {
 
 void Composer::metaballs() {
     // Heavy: a deep driven kick on every beat and a sub bass an octave under the
-    // groove's, so the lowest band swells with the glow.
+    // groove's, so the lowest band swells with the glow. Their levels keep that
+    // band below about 0.7 on the loudest kicks: the glow grows with the fourth
+    // power of its gamma, and above that it floods the picture white.
     const double s = SongTime::kMetaballs;
     const int bars = 12;
     crash(s, 0.35f);
-    fourOnTheFloor(s, bars, 0.7f, true);
+    fourOnTheFloor(s, bars, 0.4f, true);
     backbeat(s, bars, 0.5f);
     hats(s, bars, 0.11f, 4, true);
-    bassEighths(s, kDark, bars, 0.26f, 0.7f, -1);
+    bassEighths(s, kDark, bars, 0.17f, 0.7f, -1);
     for (int bar = 0; bar < bars; ++bar)
         mixer.place(s + bar * kBar,
-                    Instrument::sub(midiToHz(kDark[bar % 4].root - 12), kBar, 0.28f), {1, 0, 0, 0});
+                    Instrument::sub(midiToHz(kDark[bar % 4].root - 12), kBar, 0.1f), {1, 0, 0, 0});
     pads(s, s + bars * kBar, kDark, kBar, 0.1f, 0.7f, 0.3f);
     tune(s + 4 * kBar, kVerseTune, 15, 0, 0.14f, {1, 0.1f, 0.35f, 0.25f});
 }
