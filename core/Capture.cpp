@@ -413,7 +413,7 @@ int runCapture(Demo& demo, const CaptureOptions& options) {
             char command[4096];
             snprintf(command, sizeof command,
                      "ffmpeg -v error -y -f rawvideo -pix_fmt rgb0 -s %dx%d -r %g -i - "
-                     "-ss %.3f -t %.3f -i '%s' -vf vflip -c:v libx264 -preset veryfast "
+                     "-ss %.3f -t %.3f -i '%s' -vf vflip -c:v libx264 -preset superfast -crf 20 "
                      "-pix_fmt yuv420p -c:a aac -b:a 192k -shortest '%s'",
                      demo.width, demo.height, options.fps, options.from, options.to - options.from,
                      demo.musicFile != nullptr ? demo.musicFile : "/dev/null",
