@@ -186,6 +186,11 @@ GlWindow::GlWindow(int width_, int height_, int depthBits, int stencilBits, int 
 }
 
 GlWindow::~GlWindow() {
+    // Gone from the screen at once, with the display mode put back: deleting the
+    // context below waits while the driver finishes the last frame drawn.
+    SDL_HideWindow(window);
+    // The objects below belong to this window's context, whichever is current.
+    SDL_GL_MakeCurrent(window, glContext);
     ownedShaderContext.reset();
     shaderContext = nullptr;
     if (presentedFrame != nullptr) {
@@ -283,6 +288,8 @@ bool GlWindow::makeScaler() {
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &boundTexture);
     glBindTexture(GL_TEXTURE_2D, scaleTexture);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    scaleWidth = width;
+    scaleHeight = height;
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
@@ -342,6 +349,14 @@ void GlWindow::presentScaled(int screenWidth, int screenHeight) {
     glGetIntegerv(GL_CURRENT_PROGRAM, &program);
     glGetIntegerv(GL_VERTEX_ARRAY_BINDING, &vertexArray);
     glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, scaleTexture);
+    if (scaleWidth != width || scaleHeight != height) {
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                     nullptr);
+        scaleWidth = width;
+        scaleHeight = height;
+    }
 
     glDisable(GL_SCISSOR_TEST);
     glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
@@ -366,8 +381,6 @@ void GlWindow::presentScaled(int screenWidth, int screenHeight) {
 
     glViewport((screenWidth - shownWidth) / 2, (screenHeight - shownHeight) / 2, shownWidth,
                shownHeight);
-    glActiveTexture(GL_TEXTURE0);
-    glBindTexture(GL_TEXTURE_2D, scaleTexture);
     glUseProgram(scaleProgram);
     glBindVertexArray(scaleVertexArray);
     glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);

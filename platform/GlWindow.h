@@ -61,6 +61,8 @@ private:
     bool scalerWorks = false;
     unsigned int scaleFramebuffer = 0;
     unsigned int scaleTexture = 0;
+    int scaleWidth = 0;
+    int scaleHeight = 0;
     unsigned int scaleProgram = 0;
     unsigned int scaleVertexArray = 0;
 };
