@@ -26,7 +26,8 @@ const char* const captureUsage =
     "  --fps N        frames per second of a range (default 30)\n"
     "  --video FILE   encode the range with ffmpeg, with the soundtrack, instead of PNGs\n"
     "  --out DIR      folder for the pictures (default capture)\n"
-    "  --samples N    multisample samples of the window (default 0)\n"
+    "  --samples N    multisample samples of the window (default 0: the driver's\n"
+    "                 smallest multisample format, as lumora-player)\n"
     "  --bench        print per-frame and per-effect render times\n"
     "  --quiet        no progress bar\n";
 
