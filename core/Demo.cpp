@@ -138,6 +138,11 @@ void Demo::applyCamera() {
 void Demo::closeWindow() {
     font = nullptr;
     window = nullptr;
+    if (windowEndsWithProcess && ownedWindow) {
+        ownedWindow->hide();
+        keepForLifetime(ownedWindow.release());
+        return;
+    }
     ownedWindow.reset();
 }
 

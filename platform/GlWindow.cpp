@@ -39,11 +39,15 @@ int SDLCALL filterEvent(void*, SDL_Event* event) {
     return 1;
 }
 
-// Input the program never reads from the queue. SDL does not merge mouse motion,
-// so a mouse moved over the window would queue hundreds of events a second in
-// front of a close request. The camera editor reads its gamepad's state directly.
+// Events the program never reads from the queue. SDL does not merge mouse
+// motion, so a mouse moved over the window would queue hundreds of events a
+// second in front of a close request. The camera editor reads its gamepad's
+// state directly. Window events are acted on inside SDL as they arrive, and a
+// window's close sends the quit request itself: queued, the close would cost a
+// frame before the quit request behind it is taken.
 void ignoreUnusedEvents() {
-    const Uint32 unused[] = {SDL_MOUSEMOTION,
+    const Uint32 unused[] = {SDL_WINDOWEVENT,
+                             SDL_MOUSEMOTION,
                              SDL_MOUSEBUTTONDOWN,
                              SDL_MOUSEBUTTONUP,
                              SDL_MOUSEWHEEL,
@@ -186,9 +190,9 @@ GlWindow::GlWindow(int width_, int height_, int depthBits, int stencilBits, int 
 }
 
 GlWindow::~GlWindow() {
-    // Gone from the screen at once, with the display mode put back: deleting the
-    // context below waits while the driver finishes the last frame drawn.
-    SDL_HideWindow(window);
+    // Gone from the screen at once: deleting the context below waits while the
+    // driver finishes the last frame drawn.
+    hide();
     // The objects below belong to this window's context, whichever is current.
     SDL_GL_MakeCurrent(window, glContext);
     ownedShaderContext.reset();
@@ -208,6 +212,10 @@ GlWindow::~GlWindow() {
     if (currentWindow == this) {
         currentWindow = nullptr;
     }
+}
+
+void GlWindow::hide() {
+    SDL_HideWindow(window);
 }
 
 void GlWindow::fillDisplay() {
@@ -423,6 +431,9 @@ void* GlWindow::nativeHandle(int index) const {
 }
 
 bool escapePressed() {
+    // Read now, as the system's asynchronous key state would be, not as the last
+    // update left it: a frame can pass between the two.
+    SDL_PumpEvents();
     const bool pressed = escapeSeen.exchange(false);
     return pressed || SDL_GetKeyboardState(nullptr)[SDL_SCANCODE_ESCAPE] != 0;
 }

@@ -27,6 +27,9 @@ public:
     // frames are ever in flight, whatever the driver does.
     bool update();
 
+    // Takes the window off the screen (and the display back to its mode) at once.
+    void hide();
+
     // 0 the SDL window, 1 the system's own window handle where one exists, 2 the
     // GL context, 3 the shader context; any other index null.
     void* nativeHandle(int index) const;
@@ -71,6 +74,6 @@ private:
 extern GlWindow* currentWindow;
 
 // ESC is down, or was pressed at any moment since the previous call: a tap that
-// falls between two frames still counts. Key presses are seen by every window's
-// event handling from the creation of the first window on.
+// falls between two frames still counts. Reads the pending input first. Key
+// presses are seen from the creation of the first window on.
 bool escapePressed();

@@ -147,8 +147,9 @@ TEST(WindowEventsTest, EscPressesAreNotedOnceAndNoInputWaitsInTheQueue) {
     EXPECT_FALSE(escapePressed());
 
     // SDL does not merge mouse motion; input the loop never reads is not queued.
-    for (Uint32 type : {SDL_MOUSEMOTION, SDL_MOUSEWHEEL, SDL_MOUSEBUTTONDOWN, SDL_FINGERMOTION,
-                        SDL_CONTROLLERAXISMOTION, SDL_JOYAXISMOTION, SDL_TEXTINPUT}) {
+    for (Uint32 type :
+         {SDL_WINDOWEVENT, SDL_MOUSEMOTION, SDL_MOUSEWHEEL, SDL_MOUSEBUTTONDOWN, SDL_FINGERMOTION,
+          SDL_CONTROLLERAXISMOTION, SDL_JOYAXISMOTION, SDL_TEXTINPUT}) {
         EXPECT_EQ(SDL_EventState(type, SDL_QUERY), SDL_IGNORE) << type;
     }
     EXPECT_EQ(SDL_EventState(SDL_QUIT, SDL_QUERY), SDL_ENABLE);
