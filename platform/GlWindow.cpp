@@ -149,7 +149,7 @@ GlWindow::GlWindow(int width_, int height_, int depthBits, int stencilBits, int 
         }
         return window != nullptr;
     };
-    if (!openWith(1) && !(samples_ == 0 && openWith(0))) {
+    if (!(samples_ >= 0 && openWith(1)) && !(samples_ <= 0 && openWith(0))) {
         pixelFormatError();
     }
     SDL_GL_MakeCurrent(window, glContext);

@@ -12,8 +12,9 @@ class ShaderContext;
 class GlWindow {
 public:
     // samples 0 asks for the driver's smallest multisample format (a context
-    // without one where the driver has none). fullscreen and floatPixels count as
-    // set only when equal to 1. A context that cannot be had with these attributes
+    // without one where the driver has none); a negative count, for tools that
+    // render offline, asks for no sample buffer. fullscreen and floatPixels count
+    // as set only when equal to 1. A context that cannot be had with these attributes
     // is fatal.
     GlWindow(int width, int height, int depthBits, int stencilBits, int samples, int floatPixels,
              int fullscreen);
