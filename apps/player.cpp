@@ -14,6 +14,9 @@ int play(int, char**) {
     changeToProgramFolder();
     MeridianDemo demo;
     demo.samples = LUMORA_SAMPLES;
+    // The process ends right after the demo: a close is not kept waiting while
+    // the driver finishes a frame that will never be shown.
+    demo.windowEndsWithProcess = true;
     demo.run();
     return 0;
 }

@@ -29,7 +29,8 @@ const char* const captureUsage =
     "  --fps N        frames per second of a range (default 30)\n"
     "  --video FILE   encode the range with ffmpeg, with the soundtrack, instead of PNGs\n"
     "  --out DIR      folder for the pictures (default capture)\n"
-    "  --samples N    multisample samples of the window (default 0)\n"
+    "  --samples N    multisample samples of the window: 0 the driver's smallest\n"
+    "                 multisample format, as lumora-player (default: none)\n"
     "  --bench        print per-frame and per-effect render times\n"
     "  --quiet        no progress bar\n";
 
@@ -315,6 +316,10 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
             if (!value(number)) {
                 return false;
             }
+            if (!(number >= 0.0 && number <= 16.0)) {
+                error = "--samples must lie in 0 .. 16";
+                return false;
+            }
             options.samples = static_cast<int>(number);
         } else if (flag == "--out") {
             if (!text(options.outFolder)) {
@@ -348,10 +353,6 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
     }
     if (options.at.empty() && !range) {
         error = "nothing to render: give --at or --from and --to";
-        return false;
-    }
-    if (options.samples < 0 || options.samples > 16) {
-        error = "--samples must lie in 0 .. 16";
         return false;
     }
     options.outFolder = absolute(options.outFolder);

@@ -14,7 +14,9 @@ struct CaptureOptions {
     double fps = 30.0;
     std::string outFolder = "capture";
     std::string videoFile; // encode the range with ffmpeg instead of writing PNGs
-    int samples = 0;
+    // -1: no sample buffer (renders quickest); 0: the driver's smallest
+    // multisample format, as lumora-player; N: at least N samples.
+    int samples = -1;
     bool bench = false;
     bool progress = true;
 };

@@ -45,6 +45,17 @@ void Demo::openWindow() {
     ownedWindow = std::make_unique<GlWindow>(width, height, 16, 8, samples, 0, fullscreen);
     glEnable(GL_MULTISAMPLE);
     window = ownedWindow.get();
+    if (verbose) {
+        int screenWidth = width, screenHeight = height;
+        SDL_GL_GetDrawableSize(window->window, &screenWidth, &screenHeight);
+        printf("Window %d x %d, %d samples%s", width, height, window->samples,
+               window->fullscreen ? ", fullscreen" : "");
+        if (window->scaledToDisplay) {
+            printf(", scaled to %d x %d", screenWidth, screenHeight);
+        }
+        printf("\n");
+        fflush(stdout);
+    }
     ownedFont = std::make_unique<OutlineFont>("Verdana");
     font = ownedFont.get();
     copyProgram = new FullscreenPass();
@@ -145,6 +156,11 @@ void Demo::applyCamera() {
 void Demo::closeWindow() {
     font = nullptr;
     window = nullptr;
+    if (windowEndsWithProcess && ownedWindow) {
+        ownedWindow->hide();
+        keepForLifetime(ownedWindow.release());
+        return;
+    }
     ownedWindow.reset();
 }
 
@@ -161,8 +177,8 @@ void Demo::run() {
             if (!(time < length)) {
                 break;
             }
-            // The keyboard state as the last event poll left it.
-            if (SDL_GetKeyboardState(nullptr)[SDL_SCANCODE_ESCAPE] != 0) {
+            // Held, or tapped at any moment since the previous frame.
+            if (escapePressed()) {
                 break;
             }
             // Presents the previous frame; the frame drawn last is never presented.

@@ -103,6 +103,11 @@ public:
     std::string controllerNames[controllerCount];
     bool verbose = true;
     bool paused = false;
+    // For a program that ends right after run: the window is hidden at the end
+    // and left to the process's end. Deleting the context would make the driver
+    // finish drawing the last frame, which is never shown (a whole frame's time
+    // on a software rasteriser) before the program could end.
+    bool windowEndsWithProcess = false;
     std::map<std::string, void*> fileCache;
     FullscreenPass* copyProgram = nullptr;
     std::map<std::string, void*> gpuCache;

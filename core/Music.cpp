@@ -19,6 +19,8 @@ constexpr int deviceBufferFrames = 1024;
 struct MusicState {
     void* windowHandle = nullptr;
     SDL_AudioDeviceID device = 0;
+    // Frames of the soundtrack the device may still hold after taking a buffer.
+    int deviceDelay = 0;
     bool virtualMode = false;
     double virtualFrame = 0.0;
     std::unique_ptr<MusicStream> stream;
@@ -82,7 +84,12 @@ SDL_AudioDeviceID openDevice(std::string& error) {
     if (device == 0) {
         error = SDL_GetError();
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        return 0;
     }
+    // A buffer the callback fills is heard only after the one the device is
+    // playing: SDL's buffer, at the rate it was opened with, bounds that wait.
+    state.deviceDelay = static_cast<int>(static_cast<int64_t>(obtained.samples) *
+                                         DecodedMusic::rate / std::max(obtained.freq, 1));
     return device;
 }
 
@@ -122,7 +129,7 @@ void Music::init(void* windowHandle) {
         state.device = openDummyDevice(reason);
     }
     if (state.device == 0) {
-        showMessage("BASS", "BASS error");
+        showMessage("BASS", "BASS error", state.windowHandle);
         return;
     }
     // The device pulls silence until play.
@@ -135,6 +142,7 @@ void Music::open(const char* fileName) {
     std::unique_ptr<MusicStream> opened;
     if (fileName != nullptr && decodeMusicFile(fileName, decoded, error)) {
         opened = std::make_unique<MusicStream>(std::move(decoded));
+        opened->setDeviceDelay(state.virtualMode ? 0 : state.deviceDelay);
     }
     {
         DeviceLock lock;
@@ -142,7 +150,7 @@ void Music::open(const char* fileName) {
     }
     if (!state.stream) {
         fprintf(stderr, "music: %s\n", fileName != nullptr ? error.c_str() : "no file name given");
-        showMessage("BASS", "BASS error, file not found?");
+        showMessage("BASS", "BASS error, file not found?", state.windowHandle);
     }
 }
 
@@ -159,7 +167,7 @@ void Music::play(double startSeconds) {
     DeviceLock lock;
     if (state.device == 0) {
         state.stream->seek(startSeconds, steadySeconds());
-        showMessage("BASS", "BASS error, can not play stream?");
+        showMessage("BASS", "BASS error, can not play stream?", state.windowHandle);
         return;
     }
     state.stream->play(startSeconds, steadySeconds());
@@ -225,6 +233,7 @@ void Music::enableVirtualMode() {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         state.device = 0;
     }
+    state.deviceDelay = 0;
     state.virtualMode = true;
     state.virtualFrame = 0.0;
 }
@@ -247,6 +256,7 @@ void Music::close() {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
     }
     state.device = 0;
+    state.deviceDelay = 0;
     state.stream.reset();
     state.virtualMode = false;
     state.virtualFrame = 0.0;

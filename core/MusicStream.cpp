@@ -29,6 +29,7 @@ void MusicStream::play(double seconds, double now) {
 
 void MusicStream::seek(double seconds, double now) {
     cursor = frameFor(seconds);
+    placedFrame = cursor;
     bufferStart = cursor;
     bufferTime = now;
 }
@@ -39,6 +40,7 @@ void MusicStream::pause(double now) {
     }
     // What the device still holds is dropped; resume starts from what was heard.
     cursor = static_cast<int64_t>(heardFrame(now));
+    placedFrame = cursor;
     bufferStart = cursor;
     bufferTime = now;
     isRunning = false;
@@ -48,9 +50,14 @@ void MusicStream::resume(double now) {
     if (isRunning) {
         return;
     }
+    placedFrame = cursor;
     bufferStart = cursor;
     bufferTime = now;
     isRunning = true;
+}
+
+void MusicStream::setDeviceDelay(int frames) {
+    deviceDelay = std::max(frames, 0);
 }
 
 void MusicStream::setVolume(int volume) {
@@ -79,7 +86,9 @@ void MusicStream::handTo(int16_t* out, int frames, double now) {
 double MusicStream::heardFrame(double now) const {
     const double handed = static_cast<double>(cursor - bufferStart);
     const double played = (now - bufferTime) * DecodedMusic::rate;
-    return static_cast<double>(bufferStart) + std::clamp(played, 0.0, handed);
+    const double heard =
+        static_cast<double>(bufferStart - deviceDelay) + std::clamp(played, 0.0, handed);
+    return std::max(heard, static_cast<double>(placedFrame));
 }
 
 double MusicStream::frameAt(double seconds) {

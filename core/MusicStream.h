@@ -34,8 +34,14 @@ public:
     // longer than its soundtrack still reaches its length).
     void handTo(int16_t* out, int frames, double now);
 
-    // Frames handed to the device minus what it still has queued, assuming it
-    // plays a buffer from the moment it takes it.
+    // Frames the device may still hold in front of a buffer it has just taken
+    // (0 when it plays a buffer from the moment it takes it).
+    void setDeviceDelay(int frames);
+
+    // What the listener hears: frames handed to the device, less what it has not
+    // played of the last buffer and the device delay; never before the frame
+    // playback was last placed at (play, seek, pause, resume), while the device
+    // plays out what it held from before.
     double heardFrame(double now) const;
 
     // Frames and seconds of the clock; a negative or NaN time is the start.
@@ -54,6 +60,9 @@ private:
     // First frame of the buffer handed last, and when it was handed.
     int64_t bufferStart = 0;
     double bufferTime = 0.0;
+    // Where play, seek, pause or resume last put the playback.
+    int64_t placedFrame = 0;
+    int deviceDelay = 0;
     bool isRunning = false;
     int volumePercent = 100;
 };

@@ -1,6 +1,7 @@
 #include "platform/Fatal.h"
 
 #include "platform/EngineError.h"
+#include "platform/GlWindow.h"
 
 #include <SDL.h>
 
@@ -26,11 +27,17 @@ bool canShowMessageBox() {
 
 } // namespace
 
-void showMessage(const std::string& caption, const std::string& message) {
+void showMessage(const std::string& caption, const std::string& message, void* owner) {
     fprintf(stderr, "%s: %s\n", caption.c_str(), message.c_str());
     fflush(stderr);
     if (canShowMessageBox()) {
-        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption.c_str(), message.c_str(), nullptr);
+        // A box without an owner can open behind a fullscreen window and block
+        // there unseen.
+        if (owner == nullptr && currentWindow != nullptr) {
+            owner = currentWindow->window;
+        }
+        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption.c_str(), message.c_str(),
+                                 static_cast<SDL_Window*>(owner));
     }
 }
 

@@ -7,6 +7,8 @@
 #include <SDL.h>
 #include <SDL_syswm.h>
 
+#include <algorithm>
+#include <atomic>
 #include <string>
 
 GlWindow* currentWindow = nullptr;
@@ -15,20 +17,68 @@ namespace {
 
 const char* const windowTitle = "Brimvale Portico 0.8";
 
+std::atomic<bool> escapeSeen{false};
+
 [[noreturn]] void pixelFormatError() {
     fatalError("Portico", std::string("PORTICO ERROR: Pixel format/type not supported (") +
                               SDL_GetError() + ")");
 }
 
-} // namespace
-
-GlWindow::GlWindow(int width_, int height_, int depthBits, int stencilBits, int samples,
-                   int floatPixels, int fullscreen_)
-    : width(width_), height(height_), fullscreen(fullscreen_ == 1) {
-    if (SDL_WasInit(SDL_INIT_VIDEO) == 0 && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        pixelFormatError();
+// Runs for every event before it is queued. The main loop takes one event per
+// frame and only looks for the quit request; everything it would have to wade
+// through before reaching it stays off the queue. Keys are read from the
+// keyboard state, which SDL updates before this runs, so key events are dropped
+// here after ESC presses are noted: a held key's repeats would otherwise pile up.
+int SDLCALL filterEvent(void*, SDL_Event* event) {
+    if (event->type == SDL_KEYDOWN || event->type == SDL_KEYUP) {
+        if (event->type == SDL_KEYDOWN && event->key.keysym.scancode == SDL_SCANCODE_ESCAPE) {
+            escapeSeen = true;
+        }
+        return 0;
     }
+    return 1;
+}
 
+// Events the program never reads from the queue. SDL does not merge mouse
+// motion, so a mouse moved over the window would queue hundreds of events a
+// second in front of a close request. The camera editor reads its gamepad's
+// state directly. Window events are acted on inside SDL as they arrive, and a
+// window's close sends the quit request itself: queued, the close would cost a
+// frame before the quit request behind it is taken.
+void ignoreUnusedEvents() {
+    const Uint32 unused[] = {SDL_WINDOWEVENT,
+                             SDL_MOUSEMOTION,
+                             SDL_MOUSEBUTTONDOWN,
+                             SDL_MOUSEBUTTONUP,
+                             SDL_MOUSEWHEEL,
+                             SDL_FINGERDOWN,
+                             SDL_FINGERUP,
+                             SDL_FINGERMOTION,
+                             SDL_MULTIGESTURE,
+                             SDL_DOLLARGESTURE,
+                             SDL_JOYAXISMOTION,
+                             SDL_JOYBALLMOTION,
+                             SDL_JOYHATMOTION,
+                             SDL_JOYBUTTONDOWN,
+                             SDL_JOYBUTTONUP,
+                             SDL_CONTROLLERAXISMOTION,
+                             SDL_CONTROLLERBUTTONDOWN,
+                             SDL_CONTROLLERBUTTONUP,
+                             SDL_CONTROLLERTOUCHPADDOWN,
+                             SDL_CONTROLLERTOUCHPADMOTION,
+                             SDL_CONTROLLERTOUCHPADUP,
+                             SDL_CONTROLLERSENSORUPDATE,
+                             SDL_SENSORUPDATE};
+    for (Uint32 type : unused) {
+        SDL_EventState(type, SDL_IGNORE);
+    }
+    // No text is typed into the demo; this also turns the text events off.
+    SDL_StopTextInput();
+    SDL_SetEventFilter(filterEvent, nullptr);
+}
+
+void setAttributes(int depthBits, int stencilBits, int sampleBuffers, int samples,
+                   int floatPixels) {
     SDL_GL_ResetAttributes();
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
@@ -38,37 +88,97 @@ GlWindow::GlWindow(int width_, int height_, int depthBits, int stencilBits, int 
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, depthBits);
     SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, stencilBits);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-    SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, samples > 0 ? 1 : 0);
-    SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, samples > 0 ? samples : 0);
+    SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, sampleBuffers);
+    SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, samples);
     SDL_GL_SetAttribute(SDL_GL_FLOATBUFFERS, floatPixels == 1 ? 1 : 0);
+}
 
-    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_SHOWN;
-    if (fullscreen) {
-        // A real display-mode switch to width x height, as the production asks.
-        flags |= SDL_WINDOW_FULLSCREEN;
-    }
-    window = SDL_CreateWindow(windowTitle, 0, 0, width, height, flags);
-    if (window == nullptr) {
+// Whether the display can switch to exactly width x height.
+bool displayHasMode(int width, int height) {
+    SDL_DisplayMode wanted{};
+    wanted.w = width;
+    wanted.h = height;
+    SDL_DisplayMode closest{};
+    return SDL_GetClosestDisplayMode(0, &wanted, &closest) != nullptr && closest.w == width &&
+           closest.h == height;
+}
+
+} // namespace
+
+GlWindow::GlWindow(int width_, int height_, int depthBits, int stencilBits, int samples_,
+                   int floatPixels, int fullscreen_)
+    : width(width_), height(height_), fullscreen(fullscreen_ == 1) {
+    if (SDL_WasInit(SDL_INIT_VIDEO) == 0 && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         pixelFormatError();
     }
-    glContext = SDL_GL_CreateContext(window);
-    if (glContext == nullptr) {
+
+    // Fullscreen is a real display switch to width x height where the display has
+    // that mode. Where it has not (an X server without it, a desktop that refuses
+    // to switch), the window covers the desktop instead and each frame is scaled
+    // up to it, so the picture fills the screen rather than sitting in a corner.
+    int x = 0, y = 0, windowWidth = width, windowHeight = height;
+    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_SHOWN;
+    SDL_Rect desktop{0, 0, width, height};
+    if (fullscreen) {
+        if (displayHasMode(width, height)) {
+            flags |= SDL_WINDOW_FULLSCREEN;
+        } else if (SDL_GetDisplayBounds(0, &desktop) == 0) {
+            // Placed and sized by hand as well: without a window manager nothing
+            // would act on the fullscreen request.
+            flags |= SDL_WINDOW_BORDERLESS;
+            x = desktop.x;
+            y = desktop.y;
+            windowWidth = desktop.w;
+            windowHeight = desktop.h;
+            scaledToDisplay = true;
+        }
+    }
+
+    // A sample buffer is always asked for: with 0 samples the driver gives its
+    // smallest multisample format. A driver without any keeps the plain format.
+    auto openWith = [&](int sampleBuffers) {
+        setAttributes(depthBits, stencilBits, sampleBuffers, sampleBuffers == 1 ? samples_ : 0,
+                      floatPixels);
+        window = SDL_CreateWindow(windowTitle, x, y, windowWidth, windowHeight, flags);
+        if (window != nullptr) {
+            glContext = SDL_GL_CreateContext(window);
+            if (glContext == nullptr) {
+                SDL_DestroyWindow(window);
+                window = nullptr;
+            }
+        }
+        return window != nullptr;
+    };
+    if (!(samples_ >= 0 && openWith(1)) && !(samples_ <= 0 && openWith(0))) {
         pixelFormatError();
     }
     SDL_GL_MakeCurrent(window, glContext);
 
     // The format must hold at least the samples asked for, as the pixel-format
     // request of the original did.
-    int gotSamples = 0;
-    SDL_GL_GetAttribute(SDL_GL_MULTISAMPLESAMPLES, &gotSamples);
-    if (samples > 0 && gotSamples < samples) {
-        SDL_SetError("%d samples requested, the context has %d", samples, gotSamples);
+    GLint gotSamples = 0;
+    glGetIntegerv(GL_SAMPLES, &gotSamples);
+    samples = gotSamples;
+    if (samples_ > 0 && samples < samples_) {
+        SDL_SetError("%d samples requested, the context has %d", samples_, samples);
         pixelFormatError();
     }
+    fences = epoxy_gl_version() >= 32 || epoxy_has_gl_extension("GL_ARB_sync");
 
     if (fullscreen) {
+        if (scaledToDisplay) {
+            SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+        } else {
+            SDL_DisplayMode now{};
+            if (SDL_GetCurrentDisplayMode(SDL_GetWindowDisplayIndex(window), &now) == 0 &&
+                (now.w != width || now.h != height)) {
+                // The display has the mode but did not switch to it.
+                fillDisplay();
+            }
+        }
         SDL_ShowCursor(SDL_DISABLE);
     }
+    ignoreUnusedEvents();
     // The screen saver and monitor power-down stay off while the demo runs.
     SDL_DisableScreenSaver();
     SDL_RaiseWindow(window);
@@ -80,8 +190,22 @@ GlWindow::GlWindow(int width_, int height_, int depthBits, int stencilBits, int 
 }
 
 GlWindow::~GlWindow() {
+    // Gone from the screen at once: deleting the context below waits while the
+    // driver finishes the last frame drawn.
+    hide();
+    // The objects below belong to this window's context, whichever is current.
+    SDL_GL_MakeCurrent(window, glContext);
     ownedShaderContext.reset();
     shaderContext = nullptr;
+    if (presentedFrame != nullptr) {
+        glDeleteSync(static_cast<GLsync>(presentedFrame));
+    }
+    if (scaleFramebuffer != 0) {
+        glDeleteFramebuffers(1, &scaleFramebuffer);
+        glDeleteTextures(1, &scaleTexture);
+        glDeleteProgram(scaleProgram);
+        glDeleteVertexArrays(1, &scaleVertexArray);
+    }
     SDL_GL_MakeCurrent(window, nullptr);
     SDL_GL_DeleteContext(glContext);
     SDL_DestroyWindow(window);
@@ -90,13 +214,190 @@ GlWindow::~GlWindow() {
     }
 }
 
+void GlWindow::hide() {
+    SDL_HideWindow(window);
+}
+
+void GlWindow::fillDisplay() {
+    SDL_Rect desktop;
+    if (SDL_GetDisplayBounds(SDL_GetWindowDisplayIndex(window), &desktop) != 0) {
+        return;
+    }
+    SDL_SetWindowFullscreen(window, 0);
+    SDL_SetWindowBordered(window, SDL_FALSE);
+    SDL_SetWindowPosition(window, desktop.x, desktop.y);
+    SDL_SetWindowSize(window, desktop.w, desktop.h);
+    SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    scaledToDisplay = true;
+}
+
 bool GlWindow::update() {
+    // Before the events: a close request that came while waiting is taken now.
+    waitForPresentedFrame();
     SDL_Event event;
     if (SDL_PollEvent(&event) && event.type == SDL_QUIT) {
         return false;
     }
+    int screenWidth = width, screenHeight = height;
+    SDL_GL_GetDrawableSize(window, &screenWidth, &screenHeight);
+    if (screenWidth != width || screenHeight != height) {
+        presentScaled(screenWidth, screenHeight);
+    }
     SDL_GL_SwapWindow(window);
+    if (fences) {
+        presentedFrame = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+    } else {
+        glFinish();
+    }
     return true;
+}
+
+// Some drivers (llvmpipe without a display server) return from a swap at once
+// and let the frames queue up without bound: memory grows by hundreds of
+// megabytes a second, the picture falls seconds behind the music and a close
+// waits for the whole queue. Waiting here for the frame presented last keeps
+// two frames in flight at most: that one while the next is drawn.
+void GlWindow::waitForPresentedFrame() {
+    if (presentedFrame == nullptr) {
+        return;
+    }
+    GLsync fence = static_cast<GLsync>(presentedFrame);
+    GLenum waited;
+    do {
+        waited = glClientWaitSync(fence, GL_SYNC_FLUSH_COMMANDS_BIT, 100000000);
+    } while (waited == GL_TIMEOUT_EXPIRED);
+    glDeleteSync(fence);
+    presentedFrame = nullptr;
+}
+
+// Stretches the resolved picture over the viewport, whatever the fixed-function
+// texturing state: vertices come from their index, so no arrays are read.
+const char* const scaleVertexShader = R"(#version 130
+out vec2 place;
+void main() {
+    place = vec2(gl_VertexID & 1, gl_VertexID >> 1);
+    gl_Position = vec4(place * 2.0 - 1.0, 0.0, 1.0);
+}
+)";
+const char* const scaleFragmentShader = R"(#version 130
+uniform sampler2D picture;
+in vec2 place;
+void main() {
+    gl_FragColor = vec4(texture(picture, place).rgb, 1.0);
+}
+)";
+
+bool GlWindow::makeScaler() {
+    if (epoxy_gl_version() < 30) {
+        return false;
+    }
+    glGenTextures(1, &scaleTexture);
+    GLint boundTexture = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &boundTexture);
+    glBindTexture(GL_TEXTURE_2D, scaleTexture);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    scaleWidth = width;
+    scaleHeight = height;
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(boundTexture));
+
+    GLint boundFramebuffer = 0;
+    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &boundFramebuffer);
+    glGenFramebuffers(1, &scaleFramebuffer);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, scaleFramebuffer);
+    glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, scaleTexture,
+                           0);
+    const bool complete = glCheckFramebufferStatus(GL_DRAW_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLuint>(boundFramebuffer));
+
+    auto compile = [](GLenum stage, const char* text) {
+        GLuint shader = glCreateShader(stage);
+        glShaderSource(shader, 1, &text, nullptr);
+        glCompileShader(shader);
+        return shader;
+    };
+    GLuint vertex = compile(GL_VERTEX_SHADER, scaleVertexShader);
+    GLuint fragment = compile(GL_FRAGMENT_SHADER, scaleFragmentShader);
+    scaleProgram = glCreateProgram();
+    glAttachShader(scaleProgram, vertex);
+    glAttachShader(scaleProgram, fragment);
+    glLinkProgram(scaleProgram);
+    glDeleteShader(vertex);
+    glDeleteShader(fragment);
+    GLint linked = GL_FALSE;
+    glGetProgramiv(scaleProgram, GL_LINK_STATUS, &linked);
+    // The sampler reads unit 0, its default.
+    glGenVertexArrays(1, &scaleVertexArray);
+    return complete && linked == GL_TRUE;
+}
+
+// The picture lies in the bottom-left width x height of a larger buffer: resolve
+// its samples into a texture, clear the buffer to black and stretch the picture
+// over the middle with its aspect kept. (The window's buffer may be multisampled,
+// and a blit into it is refused, hence the draw.) The engine's state is put back
+// as it was.
+void GlWindow::presentScaled(int screenWidth, int screenHeight) {
+    if (scaleFramebuffer == 0 && scaleTexture == 0) {
+        scalerWorks = makeScaler();
+    }
+    if (!scalerWorks) {
+        return;
+    }
+    const double scale = std::min(static_cast<double>(screenWidth) / width,
+                                  static_cast<double>(screenHeight) / height);
+    const int shownWidth = static_cast<int>(width * scale + 0.5);
+    const int shownHeight = static_cast<int>(height * scale + 0.5);
+
+    GLint readBound = 0, drawBound = 0, program = 0, vertexArray = 0;
+    glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &readBound);
+    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &drawBound);
+    glGetIntegerv(GL_CURRENT_PROGRAM, &program);
+    glGetIntegerv(GL_VERTEX_ARRAY_BINDING, &vertexArray);
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, scaleTexture);
+    if (scaleWidth != width || scaleHeight != height) {
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                     nullptr);
+        scaleWidth = width;
+        scaleHeight = height;
+    }
+
+    glDisable(GL_SCISSOR_TEST);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, scaleFramebuffer);
+    glBlitFramebuffer(0, 0, width, height, 0, 0, width, height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    for (GLenum capability :
+         {GL_DEPTH_TEST, GL_STENCIL_TEST, GL_BLEND, GL_ALPHA_TEST, GL_CULL_FACE, GL_COLOR_LOGIC_OP,
+          GL_POLYGON_STIPPLE, GL_SAMPLE_ALPHA_TO_COVERAGE, GL_SAMPLE_ALPHA_TO_ONE,
+          GL_SAMPLE_COVERAGE, GL_FRAMEBUFFER_SRGB, GL_RASTERIZER_DISCARD}) {
+        glDisable(capability);
+    }
+    for (int plane = 0; plane < 6; ++plane) {
+        glDisable(GL_CLIP_DISTANCE0 + plane);
+    }
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    glViewport(0, 0, screenWidth, screenHeight);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+
+    glViewport((screenWidth - shownWidth) / 2, (screenHeight - shownHeight) / 2, shownWidth,
+               shownHeight);
+    glUseProgram(scaleProgram);
+    glBindVertexArray(scaleVertexArray);
+    glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+
+    glBindVertexArray(static_cast<GLuint>(vertexArray));
+    glUseProgram(static_cast<GLuint>(program));
+    glPopAttrib();
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLuint>(readBound));
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLuint>(drawBound));
 }
 
 void* GlWindow::nativeHandle(int index) const {
@@ -127,4 +428,12 @@ void* GlWindow::nativeHandle(int index) const {
     default:
         return nullptr;
     }
+}
+
+bool escapePressed() {
+    // Read now, as the system's asynchronous key state would be, not as the last
+    // update left it: a frame can pass between the two.
+    SDL_PumpEvents();
+    const bool pressed = escapeSeen.exchange(false);
+    return pressed || SDL_GetKeyboardState(nullptr)[SDL_SCANCODE_ESCAPE] != 0;
 }

@@ -202,3 +202,38 @@ TEST(MusicStreamTest, TheClockGoesOnInSilencePastTheEnd) {
     EXPECT_TRUE(std::all_of(buffer.begin(), buffer.end(), [](int16_t s) { return s == 0; }));
     EXPECT_EQ(stream.heardFrame(2.0), 2048.0);
 }
+
+// A device that holds a buffer in front of the one it takes: what it takes now is
+// heard one buffer later, and the clock never goes back before where playback
+// was placed.
+TEST(MusicStreamTest, WhatTheDeviceStillHoldsIsNotCountedAsHeard) {
+    MusicStream stream = rampStream(20 * 44100);
+    stream.setDeviceDelay(1024);
+    std::vector<int16_t> buffer(1024 * 2);
+    const double frame = 1.0 / 44100;
+    stream.play(10.0, 0.0);
+    EXPECT_EQ(stream.heardFrame(0.0), 441000.0);
+
+    // The first buffer only fills the device: the start is not heard yet.
+    stream.handTo(buffer.data(), 1024, 0.0);
+    EXPECT_EQ(stream.heardFrame(512 * frame), 441000.0);
+    stream.handTo(buffer.data(), 1024, 1024 * frame);
+    EXPECT_EQ(stream.heardFrame(1024 * frame), 441000.0);
+    EXPECT_NEAR(stream.heardFrame(1536 * frame), 441000.0 + 512, 1e-6);
+    stream.handTo(buffer.data(), 1024, 2048 * frame);
+    EXPECT_NEAR(stream.heardFrame(2048 * frame), 441000.0 + 1024, 1e-6);
+
+    // A seek back is heard once the device has played out what it held.
+    stream.seek(2.0, 3000 * frame);
+    EXPECT_EQ(stream.heardFrame(3000 * frame), 88200.0);
+    stream.handTo(buffer.data(), 1024, 3072 * frame);
+    EXPECT_EQ(stream.heardFrame(3584 * frame), 88200.0);
+    stream.handTo(buffer.data(), 1024, 4096 * frame);
+    EXPECT_NEAR(stream.heardFrame(4608 * frame), 88200.0 + 512, 1e-6);
+
+    // Pausing keeps what was heard; resuming goes on from there.
+    stream.pause(4608 * frame);
+    EXPECT_NEAR(stream.heardFrame(5.0), 88200.0 + 512, 1e-6);
+    stream.resume(5.0);
+    EXPECT_EQ(stream.heardFrame(5.0), 88200.0 + 512);
+}

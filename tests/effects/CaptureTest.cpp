@@ -162,6 +162,7 @@ TEST(CaptureOptionsTest, RejectsWhatCannotBeRendered) {
     EXPECT_FALSE(parse({"--video", "x.mp4", "--at", "3"}, error));
     EXPECT_FALSE(parse({"--at", "1", "--frobnicate"}, error));
     EXPECT_NE(error.find("--frobnicate"), std::string::npos);
+    EXPECT_FALSE(parse({"--at", "1", "--samples", "-1"}, error));
     EXPECT_TRUE(parse({"--at", "1.5", "--samples", "4"}, error)) << error;
     EXPECT_EQ(atFileName(10), "at-10.000.png");
     EXPECT_EQ(rangeFileName(42), "frame-000042.png");

@@ -12,6 +12,7 @@
 #include <SDL.h>
 
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 namespace {
@@ -160,7 +161,20 @@ TEST(PlayerTest, SixSamplePlayerReportsThePixelFormatOnLlvmpipe) {
     }
 }
 
-TEST(PlayerTest, PlayersRunHeadlessAndEndCleanlyOnSigterm) {
+// The samples a player's window got, from the line it prints when it opens it.
+int reportedSamples(const std::string& output) {
+    int samples = -1;
+    size_t at = output.find("Window 800 x 600, ");
+    if (at != std::string::npos) {
+        sscanf(output.c_str() + at, "Window 800 x 600, %d samples", &samples);
+    }
+    return samples;
+}
+
+TEST(PlayerTest, PlayersRunHeadlessWithTheirSamplesAndEndCleanlyOnSigterm) {
+    // lumora-player asks for 0 samples: the driver's smallest multisample format,
+    // which the shared test window (also 0) shows.
+    const int smallest = testWindow().samples;
     for (const char* player : {"lumora-player", "lumora-player-ms4"}) {
         // The loading screen drops quit requests, so keep asking until the main
         // loop takes one.
@@ -172,6 +186,12 @@ TEST(PlayerTest, PlayersRunHeadlessAndEndCleanlyOnSigterm) {
         EXPECT_EQ(runCommand(command, &output), 0) << player << ": " << output;
         EXPECT_NE(output.find("Loading element \"Ocean\"...Done."), std::string::npos) << output;
         EXPECT_NE(output.find("Loading element \"Camrig\"...Done."), std::string::npos) << output;
+        if (std::string(player) == "lumora-player") {
+            EXPECT_EQ(reportedSamples(output), smallest) << output;
+            EXPECT_GT(smallest, 0);
+        } else {
+            EXPECT_GE(reportedSamples(output), 4) << output;
+        }
     }
 }
 
