@@ -273,7 +273,7 @@ void Composer::planet() {
 void Composer::metaballs() {
     // Heavy: a deep driven kick on every beat and a sub bass an octave under the
     // groove's, so the lowest band swells with the glow. Their levels keep that
-    // band below about 0.7 on the loudest kicks: the glow grows with the fourth
+    // band below about 0.8 on the loudest kicks: the glow grows with the fourth
     // power of its gamma, and above that it floods the picture white.
     const double s = SongTime::kMetaballs;
     const int bars = 12;
@@ -281,7 +281,7 @@ void Composer::metaballs() {
     fourOnTheFloor(s, bars, 0.4f, true);
     backbeat(s, bars, 0.5f);
     hats(s, bars, 0.11f, 4, true);
-    bassEighths(s, kDark, bars, 0.17f, 0.7f, -1);
+    bassEighths(s, kDark, bars, 0.24f, 0.7f, -1);
     for (int bar = 0; bar < bars; ++bar)
         mixer.place(s + bar * kBar,
                     Instrument::sub(midiToHz(kDark[bar % 4].root - 12), kBar, 0.1f), {1, 0, 0, 0});
