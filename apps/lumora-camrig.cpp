@@ -1,9 +1,9 @@
 // The camera editor: plays the production in a window while a gamepad flies the
 // camera, places keys and scrubs the music; S or L with F1 .. F8 save or load
 // the banks "data/tracks/1.crg" .. "data/tracks/8.crg".
-#include "core/MeridianDemo.h"
 #include "platform/Fatal.h"
 #include "platform/ProgramFolder.h"
+#include "production/MeridianDemo.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // Renders frames, frame sequences, videos and timings of the demo offline.
 #include "core/Capture.h"
-#include "core/MeridianDemo.h"
 #include "platform/Fatal.h"
 #include "platform/ProgramFolder.h"
+#include "production/MeridianDemo.h"
 
 #include <cstdio>
 #include <cstdlib>

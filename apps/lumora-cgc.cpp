@@ -1,7 +1,7 @@
 // lumora-cgc: the Cg translator on the command line, with the flags shader
 // authors know from cgc. Writes GLSL; on error the listing goes to standard
 // error and the exit code is 1.
-#include "resources/ShaderContext.h"
+#include "platform/ShaderContext.h"
 #include "resources/cg/Translator.h"
 
 #include <cerrno>

@@ -1,8 +1,8 @@
 // The player: plays "Meridian" fullscreen with its soundtrack. The three player
 // programs differ only in LUMORA_SAMPLES, the multisample count they request.
-#include "core/MeridianDemo.h"
 #include "platform/Fatal.h"
 #include "platform/ProgramFolder.h"
+#include "production/MeridianDemo.h"
 
 #ifndef LUMORA_SAMPLES
 #define LUMORA_SAMPLES 0

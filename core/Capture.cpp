@@ -1,13 +1,13 @@
 #include "core/Capture.h"
 
 #include "core/Demo.h"
+#include "core/FullscreenPass.h"
 #include "core/Music.h"
-#include "effects/FullscreenPass.h"
 #include "platform/Gl.h"
 #include "platform/GlState.h"
 #include "platform/GlWindow.h"
+#include "platform/Texture.h"
 #include "resources/ImageWriter.h"
-#include "resources/Texture.h"
 
 #include <SDL.h>
 

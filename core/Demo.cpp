@@ -1,8 +1,8 @@
 #include "core/Demo.h"
 
+#include "core/FullscreenPass.h"
 #include "core/LoadingScreen.h"
 #include "core/Music.h"
-#include "effects/FullscreenPass.h"
 #include "platform/GlState.h"
 #include "platform/GlWindow.h"
 #include "platform/Lifetime.h"

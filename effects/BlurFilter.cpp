@@ -1,10 +1,10 @@
 #include "effects/BlurFilter.h"
 
-#include "effects/FullscreenPass.h"
+#include "core/FullscreenPass.h"
 #include "platform/EngineError.h"
 #include "platform/RenderTarget.h"
+#include "platform/Texture.h"
 #include "resources/CgProgram.h"
-#include "resources/Texture.h"
 
 #include <sstream>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "effects/FullscreenPass.h"
+#include "core/FullscreenPass.h"
 
 #include <memory>
 #include <string>

@@ -6,8 +6,8 @@
 #include "platform/Gl.h"
 #include "platform/GlState.h"
 #include "platform/Random.h"
+#include "platform/Texture.h"
 #include "resources/CgProgram.h"
-#include "resources/Texture.h"
 
 #include <cmath>
 

@@ -4,12 +4,12 @@
 #include "platform/Gl.h"
 #include "platform/GlState.h"
 #include "platform/Lifetime.h"
+#include "platform/Texture.h"
 #include "resources/CgProgram.h"
 #include "resources/EbrMesh.h"
 #include "resources/Geometry.h"
 #include "resources/Image.h"
 #include "resources/TextFile.h"
-#include "resources/Texture.h"
 
 FlowerHeads::FlowerHeads(Demo* demo) : Effect(demo) {
     name = "FlowerHeads";

@@ -5,9 +5,9 @@
 #include "platform/Gl.h"
 #include "platform/GlState.h"
 #include "platform/Random.h"
+#include "platform/Texture.h"
 #include "resources/EbrMesh.h"
 #include "resources/Geometry.h"
-#include "resources/Texture.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/Effect.h"
-#include "effects/FullscreenPass.h"
+#include "core/FullscreenPass.h"
 #include "platform/Vec3.h"
 
 class BlurFilter;

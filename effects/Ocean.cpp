@@ -1,7 +1,7 @@
 #include "effects/Ocean.h"
 
 #include "core/Demo.h"
-#include "effects/FullscreenPass.h"
+#include "core/FullscreenPass.h"
 #include "effects/LensFlare.h"
 #include "effects/OceanWaves.h"
 #include "effects/SeaGrid.h"

@@ -2,7 +2,7 @@
 
 #include "platform/EngineError.h"
 #include "platform/GlWindow.h"
-#include "resources/ShaderContext.h"
+#include "platform/ShaderContext.h"
 
 #include "platform/Gl.h"
 

@@ -1,7 +1,7 @@
 #include "platform/GlWindow.h"
 
 #include "platform/Fatal.h"
-#include "resources/ShaderContext.h"
+#include "platform/ShaderContext.h"
 
 #include "platform/Gl.h"
 #include <SDL.h>

@@ -1,6 +1,6 @@
 #include "platform/RenderTarget.h"
 
-#include "resources/Texture.h"
+#include "platform/Texture.h"
 
 #include "platform/Gl.h"
 

@@ -2,8 +2,8 @@
 
 #include "platform/EngineError.h"
 #include "platform/Fatal.h"
-#include "resources/ShaderContext.h"
-#include "resources/Texture.h"
+#include "platform/ShaderContext.h"
+#include "platform/Texture.h"
 #include "resources/cg/Translator.h"
 
 #include <cctype>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "resources/Texture.h"
+#include "platform/Texture.h"
 
 #include <memory>
 #include <string>

@@ -1,13 +1,13 @@
 #include "resources/NmdScene.h"
 
 #include "platform/GlState.h"
+#include "platform/ShaderContext.h"
+#include "platform/Texture.h"
 #include "resources/CgProgram.h"
 #include "resources/Geometry.h"
 #include "resources/Image.h"
 #include "resources/NmdAnimation.h"
 #include "resources/NmdMaps.h"
-#include "resources/ShaderContext.h"
-#include "resources/Texture.h"
 
 #include <cctype>
 #include <cstdio>

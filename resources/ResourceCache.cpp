@@ -1,13 +1,12 @@
 #include "core/Demo.h"
 #include "platform/Lifetime.h"
 
+#include "platform/Texture.h"
 #include "resources/CgProgram.h"
 #include "resources/EbrMesh.h"
 #include "resources/Geometry.h"
 #include "resources/Image.h"
 #include "resources/TextFile.h"
-#include "resources/Texture.h"
-
 
 // Every request looks its key up (inserting an empty entry when absent) and loads
 // only when the entry is empty, so an entry a load left empty loads again.

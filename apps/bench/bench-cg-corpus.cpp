@@ -1,7 +1,7 @@
 // Translating the whole Cg corpus of the tests (every pair its list names,
 // both entries, with their compiler arguments); included files are held in
 // memory so that only the translator is timed.
-#include "resources/ShaderContext.h"
+#include "platform/ShaderContext.h"
 #include "resources/cg/Translator.h"
 
 #include <benchmark/benchmark.h>

@@ -1,5 +1,5 @@
 // Translating a 200-line Cg program (both entries of a pair) without the driver.
-#include "resources/ShaderContext.h"
+#include "platform/ShaderContext.h"
 #include "resources/cg/Translator.h"
 
 #include <benchmark/benchmark.h>

@@ -4,10 +4,10 @@
 
 #include "content/Planet.h"
 #include "platform/Gl.h"
+#include "platform/ShaderContext.h"
+#include "platform/Texture.h"
 #include "resources/CgProgram.h"
 #include "resources/Image.h"
-#include "resources/ShaderContext.h"
-#include "resources/Texture.h"
 #include "support/GlTest.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "GeneratedFolder.h"
 
 #include "platform/Gl.h"
-#include "resources/ShaderContext.h"
+#include "platform/ShaderContext.h"
 #include "resources/cg/Translator.h"
 #include "support/GlTest.h"
 

@@ -2,10 +2,10 @@
 
 #include "platform/Gl.h"
 #include "platform/GlWindow.h"
+#include "platform/ShaderContext.h"
+#include "platform/Texture.h"
 #include "resources/CgProgram.h"
 #include "resources/Image.h"
-#include "resources/ShaderContext.h"
-#include "resources/Texture.h"
 #include "support/GlTest.h"
 
 #include <gtest/gtest.h>

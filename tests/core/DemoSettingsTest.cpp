@@ -2,9 +2,9 @@
 // the main loop ends before or between frames.
 #include "camera/Camrig.h"
 #include "camera/TrackBank.h"
-#include "core/MeridianDemo.h"
 #include "effects/Ocean.h"
 #include "platform/GlWindow.h"
+#include "production/MeridianDemo.h"
 #include "support/GlTest.h"
 
 #include <SDL.h>

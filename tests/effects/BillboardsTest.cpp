@@ -5,9 +5,9 @@
 #include "platform/EngineError.h"
 #include "platform/Gl.h"
 #include "platform/GlState.h"
+#include "platform/Texture.h"
 #include "resources/CgProgram.h"
 #include "resources/Geometry.h"
-#include "resources/Texture.h"
 #include "support/GlTest.h"
 
 #include <vector>

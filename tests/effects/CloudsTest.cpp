@@ -4,15 +4,15 @@
 // a frame leaves behind.
 #include "effects/Clouds.h"
 #include "core/Demo.h"
-#include "core/MeridianDemo.h"
 #include "effects/Flower.h"
 #include "effects/LensFlare.h"
 #include "effects/Ocean2.h"
 #include "platform/Gl.h"
 #include "platform/GlState.h"
 #include "platform/Random.h"
+#include "platform/Texture.h"
+#include "production/MeridianDemo.h"
 #include "resources/Geometry.h"
-#include "resources/Texture.h"
 #include "support/GlTest.h"
 
 #include <cmath>

@@ -5,7 +5,7 @@
 #include "effects/MetaStuff.h"
 #include "camera/TrackTube.h"
 #include "core/Demo.h"
-#include "effects/FullscreenPass.h"
+#include "core/FullscreenPass.h"
 #include "effects/MetaballGrid.h"
 #include "platform/Gl.h"
 #include "platform/GlState.h"

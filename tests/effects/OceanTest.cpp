@@ -3,12 +3,12 @@
 // solid pictures so the overlay and its fades can be read off single pixels.
 #include "effects/Ocean.h"
 #include "core/Demo.h"
-#include "effects/FullscreenPass.h"
+#include "core/FullscreenPass.h"
 #include "effects/LensFlare.h"
 #include "platform/Gl.h"
 #include "platform/GlState.h"
+#include "platform/Texture.h"
 #include "resources/Geometry.h"
-#include "resources/Texture.h"
 #include "support/GlTest.h"
 
 #include <algorithm>

@@ -2,12 +2,12 @@
 // the planet's turn, and the cloud layer drawn from the process-wide generator.
 #include "effects/Ravize.h"
 #include "core/Demo.h"
+#include "core/FullscreenPass.h"
 #include "effects/Billboards.h"
-#include "effects/FullscreenPass.h"
 #include "platform/Gl.h"
 #include "platform/Random.h"
+#include "platform/Texture.h"
 #include "resources/Geometry.h"
-#include "resources/Texture.h"
 #include "support/GlTest.h"
 
 #include <cmath>

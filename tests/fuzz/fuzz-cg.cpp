@@ -3,7 +3,7 @@
 // profile and entry ("arbfp1 psMain"); otherwise the fragment profile and
 // entry "main" are used. Files are never read: #include "fuzz.cg" includes
 // the input itself (guards, cycles), any other name is missing.
-#include "resources/ShaderContext.h"
+#include "platform/ShaderContext.h"
 #include "resources/cg/Translator.h"
 
 #include <cstdint>

@@ -4,8 +4,8 @@
 #include "platform/Gl.h"
 #include "platform/GlWindow.h"
 #include "platform/RenderTarget.h"
-#include "resources/ShaderContext.h"
-#include "resources/Texture.h"
+#include "platform/ShaderContext.h"
+#include "platform/Texture.h"
 #include "support/GlTest.h"
 
 #include <array>

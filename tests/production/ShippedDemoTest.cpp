@@ -1,15 +1,15 @@
 // The shipped production, loaded once for the whole program from the generated
 // data folder on the shared context: its timeline, its load order, the random
 // layouts that order gives, and the frames where slots meet.
-#include "core/MeridianDemo.h"
+#include "production/MeridianDemo.h"
 
 #include "camera/Camrig.h"
 #include "camera/TrackTube.h"
 #include "core/Demo.h"
+#include "core/FullscreenPass.h"
 #include "effects/Billboards.h"
 #include "effects/City.h"
 #include "effects/Clouds.h"
-#include "effects/FullscreenPass.h"
 #include "effects/Greetings.h"
 #include "effects/MetaStuff.h"
 #include "effects/Ocean.h"

@@ -6,8 +6,8 @@
 
 #include "platform/Gl.h"
 #include "platform/GlState.h"
+#include "platform/ShaderContext.h"
 #include "resources/CgProgram.h"
-#include "resources/ShaderContext.h"
 #include "resources/cg/Translator.h"
 
 #include <filesystem>

@@ -4,9 +4,9 @@
 
 #include "platform/Gl.h"
 #include "platform/GlState.h"
+#include "platform/ShaderContext.h"
+#include "platform/Texture.h"
 #include "resources/CgProgram.h"
-#include "resources/ShaderContext.h"
-#include "resources/Texture.h"
 #include "resources/cg/Translator.h"
 
 #include <cmath>

@@ -1,7 +1,7 @@
 // The translator alone: small Cg programs with the listing, parameter table or
 // GLSL shape they must give. What they draw is checked in CgRenderTest.
+#include "platform/ShaderContext.h"
 #include "resources/CgProgram.h"
-#include "resources/ShaderContext.h"
 #include "resources/cg/Translator.h"
 #include "tests/support/GlTest.h"
 

@@ -1,7 +1,7 @@
-#include "effects/FullscreenPass.h"
+#include "core/FullscreenPass.h"
 #include "platform/GlState.h"
 #include "platform/RenderTarget.h"
-#include "resources/Texture.h"
+#include "platform/Texture.h"
 
 #include "support/GlTest.h"
 

@@ -1,9 +1,9 @@
 // Meshes that share a material share one binding of its programs: the picture
 // is the one per-mesh binding gives, with fewer binds, and nothing stays bound.
 #include "platform/GlState.h"
+#include "platform/ShaderContext.h"
 #include "resources/ImageWriter.h"
 #include "resources/NmdScene.h"
-#include "resources/ShaderContext.h"
 
 #include "support/GlTest.h"
 

@@ -1,13 +1,12 @@
 #include "resources/NmdScene.h"
 #include "platform/GlState.h"
+#include "platform/Texture.h"
 #include "resources/ByteReader.h"
 #include "resources/ImageWriter.h"
-#include "resources/Texture.h"
 
 #include "support/GlTest.h"
 
 #include "platform/Gl.h"
-
 
 namespace {
 

@@ -1,18 +1,17 @@
 #include "core/Demo.h"
+#include "platform/Texture.h"
 #include "resources/ByteReader.h"
-#include "resources/ImageWriter.h"
 #include "resources/EbrMesh.h"
 #include "resources/Geometry.h"
 #include "resources/Image.h"
+#include "resources/ImageWriter.h"
 #include "resources/TextFile.h"
-#include "resources/Texture.h"
 
 #include "support/GlTest.h"
 
 #include "platform/Gl.h"
 
 #include <cstdio>
-
 
 namespace {
 

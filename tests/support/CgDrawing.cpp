@@ -2,8 +2,8 @@
 
 #include "platform/Gl.h"
 #include "platform/GlState.h"
+#include "platform/ShaderContext.h"
 #include "resources/CgProgram.h"
-#include "resources/ShaderContext.h"
 
 #include <vector>
 

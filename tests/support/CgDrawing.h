@@ -3,7 +3,7 @@
 // Drawing translated Cg programs in the test window and reading them back.
 #include "GlTest.h"
 
-#include "resources/Texture.h"
+#include "platform/Texture.h"
 
 #include <array>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "resources/ShaderContext.h"
+#include "platform/ShaderContext.h"
 
 #include "platform/EngineError.h"
 #include "platform/GlWindow.h"

@@ -1,4 +1,4 @@
-#include "resources/Texture.h"
+#include "platform/Texture.h"
 
 #include "platform/Gl.h"
 #include <cstddef>

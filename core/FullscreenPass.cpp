@@ -1,9 +1,9 @@
-#include "effects/FullscreenPass.h"
+#include "core/FullscreenPass.h"
 
 #include "platform/GlState.h"
 #include "platform/RenderTarget.h"
+#include "platform/Texture.h"
 #include "resources/CgProgram.h"
-#include "resources/Texture.h"
 
 #include "platform/Gl.h"
 

@@ -1,4 +1,4 @@
-#include "core/MeridianDemo.h"
+#include "production/MeridianDemo.h"
 
 #include "camera/Camrig.h"
 #include "camera/TrackBank.h"
