@@ -25,8 +25,15 @@ const SceneShots kScenes[] = {
 // Controllers show linear interpolation between keys; keys every quarter second
 // follow the smooth shot curves closely, and a key a millisecond before each
 // scene change turns the step to the next scene into a cut.
+//
+// Scenes read the camera that the frame before them wrote, so the first frame
+// of a scene would show the last camera of the scene before. Each scene's
+// camera therefore takes over one frame of the video (30 a second) before its
+// slot begins: the frame before the cut still reads the old camera, the first
+// frame of the new scene already the new one.
 constexpr float kKeyStep = 0.25f;
 constexpr float kCutGap = 0.001f;
+constexpr float kLead = 1.0f / 30.0f;
 
 } // namespace
 
@@ -41,16 +48,20 @@ void writeCameraBank(OutputFolder& folder) {
         k.mode = 1;
         tracks[track].append(k);
     };
-    for (const SceneShots& scene : kScenes) {
+    const int sceneCount = sizeof kScenes / sizeof kScenes[0];
+    for (int i = 0; i < sceneCount; ++i) {
+        const SceneShots& scene = kScenes[i];
         const std::vector<ShotKey> shots = scene.shots();
-        const float length = scene.end - scene.start;
-        for (float local = 0.0f;; local += kKeyStep) {
-            const bool last = local >= length - kCutGap;
-            const float at = last ? length - kCutGap : local;
+        // Seconds from the slot's start, where this scene's camera is seen.
+        const float from = i == 0 ? 0.0f : -kLead;
+        const float to = (scene.end - scene.start) - (i + 1 < sceneCount ? kLead : 0.0f) - kCutGap;
+        for (float local = from;; local += kKeyStep) {
+            const bool last = local >= to;
+            const float at = last ? to : local;
             const ShotKey pose = interpolateShot(shots, at);
             key(0, pose.eye, scene.start + at);
             key(1, pose.target, scene.start + at);
-            if (local == 0.0f || last)
+            if (local == from || last)
                 key(2, Vec3(0, 0, -1), scene.start + at);
             if (last)
                 break;

@@ -49,6 +49,45 @@ TEST(CameraBank, DrivesPositionTargetAndUpAcrossTheWholeDemo) {
     }
 }
 
+// Scenes see the camera the frame before them wrote. At 30 frames a second the
+// first frame of every scene must find that scene's opening pose, and the
+// last frame of the scene before its own camera (within the two units that
+// straight lines between quarter-second keys stray from the shot's curve).
+TEST(CameraBank, EveryCutOfTheVideoLandsOnTheNewScenesCamera) {
+    const GeneratedFolder& run = generatedFolder();
+    ASSERT_EQ(run.exitStatus, 0) << run.output;
+    const std::vector<unsigned char> bytes = readFileBytes(run.path + "/data/tracks/1.crg");
+    CameraTrack tracks[trackBankSize];
+    ASSERT_EQ(parseTrackBank(bytes.data(), bytes.size(), tracks).tracksRead, trackBankSize);
+
+    struct Cut {
+        float time;
+        std::vector<ShotKey> (*before)();
+        std::vector<ShotKey> (*after)();
+        float beforeStart;
+    };
+    const Cut cuts[] = {{25.55f, CameraShots::openingSea, CameraShots::city, 0.0f},
+                        {49.78f, CameraShots::city, CameraShots::clouds, 25.55f},
+                        {82.55f, CameraShots::clouds, CameraShots::secondSea, 49.78f},
+                        {106.55f, CameraShots::secondSea, CameraShots::greetings, 82.55f},
+                        {130.55f, CameraShots::greetings, CameraShots::planet, 106.55f},
+                        {154.55f, CameraShots::planet, CameraShots::metaballs, 130.55f},
+                        {178.0f, CameraShots::metaballs, CameraShots::closingSea, 154.55f}};
+    auto expectPose = [&](float time, const ShotKey& pose) {
+        const Vec3 eye = tracks[0].value(time), target = tracks[1].value(time);
+        EXPECT_NEAR(length(eye - pose.eye), 0.0f, 2.0f) << "eye at " << time;
+        EXPECT_NEAR(length(target - pose.target), 0.0f, 2.0f) << "target at " << time;
+    };
+    for (const Cut& cut : cuts) {
+        // The frame of the video at or after the cut reads the frame before it.
+        const float firstFrame = std::ceil(cut.time * 30.0f) / 30.0f;
+        expectPose(firstFrame - 1.0f / 30.0f, interpolateShot(cut.after(), 0.0f));
+        const float lastFrame = firstFrame - 1.0f / 30.0f;
+        expectPose(lastFrame - 1.0f / 30.0f,
+                   interpolateShot(cut.before(), lastFrame - 1.0f / 30.0f - cut.beforeStart));
+    }
+}
+
 TEST(CameraBank, ShotCurvesPassThroughTheirKeysSmoothly) {
     const std::vector<ShotKey> keys = {
         {0, {0, 0, 0}, {1, 0, 0}}, {2, {10, 0, 0}, {1, 1, 0}}, {6, {10, 20, 0}, {1, 2, 0}}};
