@@ -207,72 +207,26 @@ TEST_F(CgForms, BlendWeightsAndIndicesAreGenericAttributes) {
 }
 
 TEST_F(CgForms, UniformsBoundToTrackedStateReadTheFixedFunctionMatrices) {
-    // Rows of the model-view and projection as mathematics writes them.
-    const float modelview[16] = {0.5f, 0.1f, 0.0f, 0.1f, 0.0f, 0.4f, 0.2f, -0.2f,
-                                 0.1f, 0.0f, 0.6f, 0.3f, 0.0f, 0.0f, 0.0f, 1.0f};
-    const float projection[16] = {0.8f, 0.0f, 0.1f, 0.0f, 0.0f, 0.9f, 0.0f, 0.1f,
-                                  0.0f, 0.2f, 0.7f, 0.0f, 0.1f, 0.0f, 0.0f, 1.0f};
-    const float v[4] = {0.2f, 0.4f, 0.6f, 1.0f};
-    auto times = [](const float* m, const float* x) {
-        std::array<float, 4> r{};
-        for (int i = 0; i < 4; ++i) {
-            for (int j = 0; j < 4; ++j) {
-                r[static_cast<size_t>(i)] += m[i * 4 + j] * x[j];
-            }
-        }
-        return r;
-    };
-    auto draw = [&](const std::string& declarations, const std::string& value) {
-        std::string source = declarations +
-                             "void vsState(float4 p : POSITION, out float4 op : POSITION,\n"
-                             "             out float4 oc : COLOR0) {\n"
-                             "    float4 v = float4(0.2, 0.4, 0.6, 1.0);\n"
-                             "    op = p;\n"
-                             "    oc = 0.5 + 0.25 * (" +
-                             value +
-                             ");\n"
-                             "}\n"
-                             "float4 psColor(float4 c : COLOR0) : COLOR { return c; }\n";
-        CgProgramPair pair(source.c_str(), "vsState", "psColor");
-        float columns[16];
-        for (int i = 0; i < 16; ++i) {
-            columns[i] = modelview[(i % 4) * 4 + i / 4];
-        }
-        glMatrixMode(GL_MODELVIEW);
-        glLoadMatrixf(columns);
-        for (int i = 0; i < 16; ++i) {
-            columns[i] = projection[(i % 4) * 4 + i / 4];
-        }
-        glMatrixMode(GL_PROJECTION);
-        glLoadMatrixf(columns);
-        glMatrixMode(GL_MODELVIEW);
-        pair.bind();
-        drawQuad();
-        pair.unbind();
-        return pixel(400, 300);
-    };
-    auto expectShade = [](const std::array<int, 4>& got, const std::array<float, 4>& r) {
-        expectColor(got, 0.5f + 0.25f * r[0], 0.5f + 0.25f * r[1], 0.5f + 0.25f * r[2],
-                    0.5f + 0.25f * r[3]);
-    };
-    std::array<float, 4> mv = times(modelview, v);
-    expectShade(draw("uniform float4x4 mvp : state.matrix.mvp;\n", "mul(mvp, v)"),
-                times(projection, mv.data()));
-    expectShade(draw("uniform float4x4 mv : state.matrix.modelview;\n"
-                     "uniform float4x4 mvi : state.matrix.modelview[0].inverse;\n",
-                     "mul(mvi, mul(mv, v))"),
+    const float* v = stateVector;
+    const std::array<float, 4> mv = rowTimesVector(stateModelview, v);
+    expectShade(shadeState("uniform float4x4 mvp : state.matrix.mvp;\n", "mul(mvp, v)"),
+                rowTimesVector(stateProjection, mv.data()));
+    expectShade(shadeState("uniform float4x4 mv : state.matrix.modelview;\n"
+                           "uniform float4x4 mvi : state.matrix.modelview[0].inverse;\n",
+                           "mul(mvi, mul(mv, v))"),
                 {v[0], v[1], v[2], v[3]});
     // transpose: mul(v, M^T) is M v; invtrans undoes mul(v, M).
-    expectShade(draw("uniform float4x4 mvt : state.matrix.modelview.transpose;\n"
-                     "uniform float4x4 mvit : state.matrix.modelview.invtrans;\n"
-                     "uniform float4x4 mv : state.matrix.modelview;\n",
-                     "mul(v, mvt) * 0.5 + mul(mvit, mul(v, mv)) * 0.5"),
+    expectShade(shadeState("uniform float4x4 mvt : state.matrix.modelview.transpose;\n"
+                           "uniform float4x4 mvit : state.matrix.modelview.invtrans;\n"
+                           "uniform float4x4 mv : state.matrix.modelview;\n",
+                           "mul(v, mvt) * 0.5 + mul(mvit, mul(v, mv)) * 0.5"),
                 {(mv[0] + v[0]) * 0.5f, (mv[1] + v[1]) * 0.5f, (mv[2] + v[2]) * 0.5f,
                  (mv[3] + v[3]) * 0.5f});
     // A float3x3 takes the upper left.
     expectShade(
-        draw("uniform float3x3 upper : state.matrix.modelview;\n", "float4(mul(upper, v.xyz), 0)"),
-        {mv[0] - modelview[3], mv[1] - modelview[7], mv[2] - modelview[11], 0.0f});
+        shadeState("uniform float3x3 upper : state.matrix.modelview;\n",
+                   "float4(mul(upper, v.xyz), 0)"),
+        {mv[0] - stateModelview[3], mv[1] - stateModelview[7], mv[2] - stateModelview[11], 0.0f});
 }
 
 TEST_F(CgForms, StateUniformOfAnEntryParameter) {

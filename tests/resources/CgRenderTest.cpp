@@ -436,81 +436,25 @@ TEST_F(CgRender, VertexInputsBindToTheirSemantics) {
 }
 
 // Row-major 4x4 products as Cg defines them, for the expected colours.
-std::array<float, 4> rowTimesVector(const float m[16], const float v[4]) {
-    std::array<float, 4> r{};
-    for (int i = 0; i < 4; ++i) {
-        for (int j = 0; j < 4; ++j) {
-            r[static_cast<size_t>(i)] += m[i * 4 + j] * v[j];
-        }
-    }
-    return r;
-}
-
-std::array<float, 4> vectorTimesRow(const float v[4], const float m[16]) {
-    std::array<float, 4> r{};
-    for (int j = 0; j < 4; ++j) {
-        for (int i = 0; i < 4; ++i) {
-            r[static_cast<size_t>(j)] += v[i] * m[i * 4 + j];
-        }
-    }
-    return r;
-}
-
 TEST_F(CgRender, GlstateMatricesFollowTheFixedFunctionMatrices) {
-    // Rows of the model-view and projection as mathematics writes them.
-    const float modelview[16] = {0.5f, 0.1f, 0.0f, 0.1f, 0.0f, 0.4f, 0.2f, -0.2f,
-                                 0.1f, 0.0f, 0.6f, 0.3f, 0.0f, 0.0f, 0.0f, 1.0f};
-    const float projection[16] = {0.8f, 0.0f, 0.1f, 0.0f, 0.0f, 0.9f, 0.0f, 0.1f,
-                                  0.0f, 0.2f, 0.7f, 0.0f, 0.1f, 0.0f, 0.0f, 1.0f};
-    const float v[4] = {0.2f, 0.4f, 0.6f, 1.0f};
-    auto expected = [&](const std::array<float, 4>& r) {
-        return std::array<float, 4>{0.5f + 0.25f * r[0], 0.5f + 0.25f * r[1], 0.5f + 0.25f * r[2],
-                                    0.5f + 0.25f * r[3]};
-    };
-    auto draw = [&](const std::string& value) {
-        std::string source = "void vsState(float4 p : POSITION, out float4 op : POSITION, out "
-                             "float4 oc : COLOR0) {\n"
-                             "    float4 v = float4(0.2, 0.4, 0.6, 1.0);\n"
-                             "    op = p;\n"
-                             "    oc = 0.5 + 0.25 * (" +
-                             value +
-                             ");\n"
-                             "}\n"
-                             "float4 psColor(float4 c : COLOR0) : COLOR { return c; }\n";
-        CgProgramPair pair(source.c_str(), "vsState", "psColor");
-        float columns[16];
-        for (int i = 0; i < 16; ++i) {
-            columns[i] = modelview[(i % 4) * 4 + i / 4];
-        }
-        glMatrixMode(GL_MODELVIEW);
-        glLoadMatrixf(columns);
-        for (int i = 0; i < 16; ++i) {
-            columns[i] = projection[(i % 4) * 4 + i / 4];
-        }
-        glMatrixMode(GL_PROJECTION);
-        glLoadMatrixf(columns);
-        glMatrixMode(GL_MODELVIEW);
-        pair.bind();
-        drawQuad();
-        pair.unbind();
-        return pixel(400, 300);
-    };
-    auto expectNear = [&](const std::array<int, 4>& got, const std::array<float, 4>& want) {
-        expectColor(got, want[0], want[1], want[2], want[3]);
-    };
-    expectNear(draw("mul(glstate.matrix.modelview[0], v)"), expected(rowTimesVector(modelview, v)));
-    expectNear(draw("mul(glstate.matrix.transpose.modelview[0], v)"),
-               expected(vectorTimesRow(v, modelview)));
-    expectNear(
-        draw("mul(glstate.matrix.inverse.modelview[0], mul(glstate.matrix.modelview[0], v))"),
-        expected({v[0], v[1], v[2], v[3]}));
-    expectNear(
-        draw("mul(glstate.matrix.invtrans.modelview[0], mul(v, glstate.matrix.modelview[0]))"),
-        expected({v[0], v[1], v[2], v[3]}));
-    expectNear(draw("mul(glstate.matrix.projection, v)"), expected(rowTimesVector(projection, v)));
-    std::array<float, 4> mv = rowTimesVector(modelview, v);
-    const float mvArray[4] = {mv[0], mv[1], mv[2], mv[3]};
-    expectNear(draw("mul(glstate.matrix.mvp, v)"), expected(rowTimesVector(projection, mvArray)));
+    const float* v = stateVector;
+    expectShade(shadeState("", "mul(glstate.matrix.modelview[0], v)"),
+                rowTimesVector(stateModelview, v));
+    expectShade(shadeState("", "mul(glstate.matrix.transpose.modelview[0], v)"),
+                vectorTimesRow(v, stateModelview));
+    expectShade(
+        shadeState("",
+                   "mul(glstate.matrix.inverse.modelview[0], mul(glstate.matrix.modelview[0], v))"),
+        {v[0], v[1], v[2], v[3]});
+    expectShade(
+        shadeState(
+            "", "mul(glstate.matrix.invtrans.modelview[0], mul(v, glstate.matrix.modelview[0]))"),
+        {v[0], v[1], v[2], v[3]});
+    expectShade(shadeState("", "mul(glstate.matrix.projection, v)"),
+                rowTimesVector(stateProjection, v));
+    const std::array<float, 4> mv = rowTimesVector(stateModelview, v);
+    expectShade(shadeState("", "mul(glstate.matrix.mvp, v)"),
+                rowTimesVector(stateProjection, mv.data()));
 }
 
 TEST_F(CgRender, GlstateLightingAndMaterialReachTheProgram) {
