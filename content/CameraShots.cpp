@@ -39,17 +39,17 @@ template <typename Pose> std::vector<ShotKey> seaShot(float length, Pose pose) {
 namespace CameraShots {
 
 // Low over the waves towards the sun that sets beyond the grid's far corner
-// (the sea spans 0..199, the sun stands at (-100, -100, 0)), the sun low to the
-// left of the logo. While the picture is dark between logo and title the
-// camera turns, so that the sun shows right of the title, then rises.
+// (the sea spans 0..199, the sun stands at (-100, -100, 0)), the sun low at the
+// left edge, beside the logo. While the picture is dark between logo and title
+// the camera turns, so that the sun shows at the right edge, then rises.
 std::vector<ShotKey> openingSea() {
     return seaShot(25.55f, [](float t) {
         const Vec3 ahead(-0.727f, -0.686f, 0.0f);
         const float rise = smoothStep(16.5f, 25.55f, t);
         const Vec3 eye = Vec3(184, 168, -9.8f) + ahead * (2.1f * t) + Vec3(0, 0, -13.0f * rise);
         const float sunX =
-            -0.5f + smoothStep(11.0f, 16.0f, t) + 0.15f * smoothStep(16.0f, 25.55f, t);
-        return ShotKey{t, eye, seaTarget(eye, sunX, 4.0f - 1.5f * rise)};
+            -0.72f + 1.44f * smoothStep(11.0f, 16.0f, t) + 0.08f * smoothStep(16.0f, 25.55f, t);
+        return ShotKey{t, eye, seaTarget(eye, sunX, 4.5f - 4.0f * rise)};
     });
 }
 
@@ -259,7 +259,7 @@ std::vector<ShotKey> closingSea() {
     return seaShot(11.9f, [](float t) {
         const float back = smoothStep(0.0f, 12.5f, t);
         const Vec3 eye = Vec3(152, 146, -11) + Vec3(20, 19, -16) * back;
-        return ShotKey{t, eye, seaTarget(eye, 0.78f + 0.12f * back, 5.0f - 0.5f * back)};
+        return ShotKey{t, eye, seaTarget(eye, 0.78f + 0.12f * back, 5.0f - 4.0f * back)};
     });
 }
 
