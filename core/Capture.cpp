@@ -2,12 +2,9 @@
 
 #include "core/Demo.h"
 #include "core/Music.h"
-#include "effects/FullscreenPass.h"
 #include "platform/Gl.h"
-#include "platform/GlState.h"
 #include "platform/GlWindow.h"
 #include "resources/ImageWriter.h"
-#include "resources/Texture.h"
 
 #include <SDL.h>
 
@@ -73,56 +70,14 @@ private:
     std::chrono::steady_clock::time_point started;
 };
 
-double median(std::vector<double> times) {
-    std::sort(times.begin(), times.end());
-    return times.empty() ? 0.0 : times[times.size() / 2];
-}
-
-// Prints the median and 95th percentile of a list of render times, and the
-// median as a number of reference passes when one was timed.
-void printTimes(const char* what, std::vector<double> times, double referenceMs) {
+void printTimes(const char* what, std::vector<double> times) {
     if (times.empty()) {
         return;
     }
     std::sort(times.begin(), times.end());
-    double middle = times[times.size() / 2];
+    double median = times[times.size() / 2];
     double p95 = times[std::min(times.size() - 1, static_cast<size_t>(times.size() * 0.95))];
-    printf("bench %s frames=%zu median_ms=%.3f p95_ms=%.3f", what, times.size(), middle, p95);
-    if (referenceMs > 0.0) {
-        printf(" passes=%.1f", middle / referenceMs);
-    }
-    printf("\n");
-}
-
-// The unit that scene costs are read in: one fullscreen copy of a 1024 x 512
-// mipmapped picture over the whole frame, timed in the same context. A ratio to
-// it holds from machine to machine where milliseconds do not.
-double referencePassMs(Demo& demo) {
-    const int width = 1024, height = 512;
-    std::vector<unsigned char> picture(static_cast<size_t>(width) * height * 4);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            unsigned char* p = &picture[(static_cast<size_t>(y) * width + x) * 4];
-            p[0] = static_cast<unsigned char>(x);
-            p[1] = static_cast<unsigned char>(y);
-            p[2] = static_cast<unsigned char>(x ^ y);
-            p[3] = 255;
-        }
-    }
-    Texture texture(width, height, picture.data(), PixelKind::Rgba8, TextureFilter::Mipmapped);
-    bindWindowTarget();
-    resetState();
-    std::vector<double> times;
-    for (int pass = 0; pass < 41; ++pass) {
-        glFinish();
-        auto started = std::chrono::steady_clock::now();
-        demo.copyProgram->draw(&texture);
-        glFinish();
-        times.push_back(
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
-                .count());
-    }
-    return median(times);
+    printf("bench %s frames=%zu median_ms=%.3f p95_ms=%.3f\n", what, times.size(), median, p95);
 }
 
 class Progress {
@@ -191,34 +146,6 @@ public:
         return pixels;
     }
 
-    // Video frames go out through two pixel buffers, a frame behind: the read
-    // of the frame just rendered is started, and the frame before it, whose
-    // read has had a whole frame to complete, is written to the encoder. The
-    // renderer never waits on the read it has just asked for.
-    bool sendBehind(FILE* encoder) {
-        if (packBuffers[0] == 0) {
-            glGenBuffers(2, packBuffers);
-            for (GLuint buffer : packBuffers) {
-                glBindBuffer(GL_PIXEL_PACK_BUFFER, buffer);
-                glBufferData(GL_PIXEL_PACK_BUFFER, static_cast<GLsizeiptr>(pixels.size()), nullptr,
-                             GL_STREAM_READ);
-            }
-        }
-        glBindFramebuffer(GL_FRAMEBUFFER, 0);
-        glReadBuffer(GL_BACK);
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glBindBuffer(GL_PIXEL_PACK_BUFFER, packBuffers[framesRead % 2]);
-        glReadPixels(0, 0, demo.width, demo.height, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-        glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
-        ++framesRead;
-        return framesRead < 2 || send(packBuffers[framesRead % 2], encoder);
-    }
-
-    // The last frame whose read sendBehind started.
-    bool sendLast(FILE* encoder) {
-        return framesRead == 0 || send(packBuffers[(framesRead - 1) % 2], encoder);
-    }
-
     bool savePng(const std::string& file) {
         read();
         if (!::writePng(file, demo.width, demo.height, 4, pixels.data(), true)) {
@@ -232,20 +159,6 @@ public:
     const CaptureOptions& options;
     std::vector<unsigned char> pixels;
     std::vector<double> frameTimes;
-
-private:
-    bool send(GLuint buffer, FILE* encoder) {
-        glBindBuffer(GL_PIXEL_PACK_BUFFER, buffer);
-        const void* frame = glMapBuffer(GL_PIXEL_PACK_BUFFER, GL_READ_ONLY);
-        const bool sent =
-            frame != nullptr && fwrite(frame, 1, pixels.size(), encoder) == pixels.size();
-        glUnmapBuffer(GL_PIXEL_PACK_BUFFER);
-        glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
-        return sent;
-    }
-
-    GLuint packBuffers[2] = {};
-    long framesRead = 0;
 };
 
 int rangeFrameCount(const CaptureOptions& options) {
@@ -412,7 +325,7 @@ int runCapture(Demo& demo, const CaptureOptions& options) {
         if (!options.videoFile.empty()) {
             char command[4096];
             snprintf(command, sizeof command,
-                     "ffmpeg -v error -y -f rawvideo -pix_fmt rgb0 -s %dx%d -r %g -i - "
+                     "ffmpeg -v error -y -f rawvideo -pix_fmt rgba -s %dx%d -r %g -i - "
                      "-ss %.3f -t %.3f -i '%s' -vf vflip -c:v libx264 -preset veryfast "
                      "-pix_fmt yuv420p -c:a aac -b:a 192k -shortest '%s'",
                      demo.width, demo.height, options.fps, options.from, options.to - options.from,
@@ -428,14 +341,12 @@ int runCapture(Demo& demo, const CaptureOptions& options) {
         for (int frame = 0; frame < rangeFrames && ok; ++frame) {
             renderer.render(options.from + frame / options.fps);
             if (video != nullptr) {
-                ok = renderer.sendBehind(video);
+                const std::vector<unsigned char>& pixels = renderer.read();
+                ok = fwrite(pixels.data(), 1, pixels.size(), video) == pixels.size();
             } else {
                 ok = renderer.savePng(options.outFolder + "/" + rangeFileName(frame));
             }
             progress.show(frame + 1);
-        }
-        if (video != nullptr && ok) {
-            ok = renderer.sendLast(video);
         }
         if (video != nullptr && (pclose(video) != 0 || !ok)) {
             fprintf(stderr, "lumora-capture: ffmpeg could not write %s\n",
@@ -446,12 +357,10 @@ int runCapture(Demo& demo, const CaptureOptions& options) {
 
     if (options.bench) {
         demo.effectObserver = nullptr;
-        const double referenceMs = referencePassMs(demo);
         printf("bench startup window_font_loading_music_ms=%.1f\n", loadMs);
-        printf("bench reference=fullscreen-pass median_ms=%.3f\n", referenceMs);
-        printTimes("frame", renderer.frameTimes, referenceMs);
+        printTimes("frame", renderer.frameTimes);
         for (const auto& [name, times] : effectTimes.byName) {
-            printTimes(("effect=" + name).c_str(), times, referenceMs);
+            printTimes(("effect=" + name).c_str(), times);
         }
     }
     demo.closeWindow();
