@@ -116,6 +116,15 @@ TEST_F(OceanTest, SeaShowsUnderTheTypography) {
     EXPECT_GT(water[0] + water[1] + water[2], 30);
 }
 
+// Pixels in which two frames differ.
+int differingPixels(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b) {
+    int count = 0;
+    for (size_t i = 0; i + 3 < a.size(); i += 4) {
+        count += a[i] != b[i] || a[i + 1] != b[i + 1] || a[i + 2] != b[i + 2];
+    }
+    return count;
+}
+
 TEST_F(OceanTest, SeaDrawnOnlyWithinReachLooksAsDrawnWhole) {
     // Low over the grid's corner, looking across it to the sun, as the shots do.
     demo.controllerValues[0] = Vec3(165.0f, 150.0f, -10.0f);
@@ -126,7 +135,13 @@ TEST_F(OceanTest, SeaDrawnOnlyWithinReachLooksAsDrawnWhole) {
         const std::vector<unsigned char> near = frame();
         opening->reach = 1e6f;
         render(opening, t);
-        EXPECT_TRUE(frame() == near) << "at " << t;
+        // The same frame. With a sample buffer a fragment covering some of a
+        // pixel's samples is shaded at the pixel's centre, off its triangle,
+        // where a face seen edge-on far out may take a nearer distance: a few
+        // such pixels at the end of the sea may differ.
+        GLint samples = 0;
+        glGetIntegerv(GL_SAMPLES, &samples);
+        EXPECT_LE(differingPixels(frame(), near), samples > 0 ? 8 : 0) << "at " << t;
     }
     opening->reach = seaReach;
     // The sea shows far enough that leaving out what lies beyond matters.
@@ -136,7 +151,7 @@ TEST_F(OceanTest, SeaDrawnOnlyWithinReachLooksAsDrawnWhole) {
     const std::vector<unsigned char> near = frame();
     opening->reach = seaReach * 0.5f;
     render(opening, 8.0f);
-    EXPECT_FALSE(frame() == near);
+    EXPECT_GT(differingPixels(frame(), near), 1000);
     opening->reach = seaReach;
 }
 
