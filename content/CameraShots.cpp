@@ -17,17 +17,41 @@ Vec3 onCircle(const Vec3& centre, float radius, float degrees, float z) {
             centre.y + radius * std::sin(degrees * kDegrees), z};
 }
 
+// Where a camera over the opening or closing sea looks so that the sun (the
+// light at (-100, -100, 0)) shows at sunX across the screen in device units,
+// with the view tilted up by pitch degrees; 0.5523 is tan(22.5 degrees) times
+// the aspect 1.3333, half the width of the 45-degree view at unit distance.
+Vec3 seaTarget(const Vec3& eye, float sunX, float pitch) {
+    const float heading = std::atan2(-100.0f - eye.y, -100.0f - eye.x) + std::atan(-sunX * 0.5523f);
+    return eye + Vec3(std::cos(heading), std::sin(heading), -std::tan(pitch * kDegrees)) * 100.0f;
+}
+
+// A shot given as a pose at every time, laid out in keys a quarter second apart.
+template <typename Pose> std::vector<ShotKey> seaShot(float length, Pose pose) {
+    std::vector<ShotKey> keys;
+    for (int k = 0; k * 0.25f < length; ++k)
+        keys.push_back(pose(k * 0.25f));
+    keys.push_back(pose(length));
+    return keys;
+}
+
 } // namespace
 
 namespace CameraShots {
 
-// Low over the waves, gliding towards the sun that sets beyond the grid's far
-// corner (the sea spans 0..199; the sun stands at (-100, -100)).
+// Low over the waves towards the sun that sets beyond the grid's far corner
+// (the sea spans 0..199, the sun stands at (-100, -100, 0)), the sun low at the
+// left edge, beside the logo. While the picture is dark between logo and title
+// the camera turns, so that the sun shows at the right edge, then rises.
 std::vector<ShotKey> openingSea() {
-    return {{0.0f, {192, 188, -14}, {92, 86, -7}},
-            {8.0f, {178, 168, -19}, {62, 58, -5}},
-            {16.0f, {166, 158, -25}, {46, 46, -4}},
-            {25.55f, {152, 146, -30}, {30, 30, -3}}};
+    return seaShot(25.55f, [](float t) {
+        const Vec3 ahead(-0.727f, -0.686f, 0.0f);
+        const float rise = smoothStep(16.5f, 25.55f, t);
+        const Vec3 eye = Vec3(184, 168, -9.8f) + ahead * (2.1f * t) + Vec3(0, 0, -13.0f * rise);
+        const float sunX =
+            -0.72f + 1.44f * smoothStep(11.0f, 16.0f, t) + 0.08f * smoothStep(16.0f, 25.55f, t);
+        return ShotKey{t, eye, seaTarget(eye, sunX, 4.5f - 4.0f * rise)};
+    });
 }
 
 // Chasing the heads of the two trails (at path parameter 5t / 12) down the
@@ -531,11 +555,14 @@ std::vector<ShotKey> metaballs() {
     return keys;
 }
 
-// Back over the sea, pulling away and up as the picture fades.
+// Back over the sea, the sun low right of the end picture, drifting back and
+// up as the picture fades.
 std::vector<ShotKey> closingSea() {
-    return {{0.0f, {124, 132, -22}, {24, 28, -1}},
-            {6.0f, {150, 160, -32}, {30, 34, -4}},
-            {12.0f, {182, 190, -46}, {44, 46, -10}}};
+    return seaShot(11.9f, [](float t) {
+        const float back = smoothStep(0.0f, 12.5f, t);
+        const Vec3 eye = Vec3(152, 146, -11) + Vec3(20, 19, -16) * back;
+        return ShotKey{t, eye, seaTarget(eye, 0.78f + 0.12f * back, 5.0f - 4.0f * back)};
+    });
 }
 
 } // namespace CameraShots

@@ -9,6 +9,7 @@
 #include "platform/GlState.h"
 #include "resources/CgProgram.h"
 #include "resources/Geometry.h"
+#include "resources/Image.h"
 
 Ocean::Ocean(Demo* demo, bool closing_) : Effect(demo), closing(closing_) {
     name = "Ocean";
@@ -19,6 +20,7 @@ void Ocean::load() {
     // normals of the last row and column are never computed and stay zero.
     grid = createSeaGrid(BufferUsage::StaticDraw);
     gridIndices = createSeaGridIndices();
+    mirroredGridIndices = createMirroredSeaGridIndices();
     program = demo->getProgramPair("data/meridian.cg", "vsOcean", "psOcean");
     envTexture = demo->getTexture("data/flare/bgenv.jpg");
     bumpTexture = demo->getBumpTexture("data/waterbump.jpg");
@@ -26,6 +28,9 @@ void Ocean::load() {
     titleTexture = demo->getTexture("data/meridiantypo/title.png");
     logoTexture = demo->getTexture("data/meridiantypo/logo.png");
     endTexture = demo->getTexture("data/meridiantypo/end.png");
+    titleArea = visibleArea(*demo->getImage("data/meridiantypo/title.png"));
+    logoArea = visibleArea(*demo->getImage("data/meridiantypo/logo.png"));
+    endArea = visibleArea(*demo->getImage("data/meridiantypo/end.png"));
 }
 
 void Ocean::updateWaves() {
@@ -66,7 +71,15 @@ void Ocean::render() {
     program->set4fv("camPos", demo->controllerValues[0].data());
     grid->enable(0, 0);
     grid->enable(1, 10);
-    gridIndices->drawIndexed(PrimitiveCode::Quads, 0, -1);
+    // Front to back, so that the depth test spares hidden faces their shading,
+    // and only the cells within reach: the program thins the sea to nothing
+    // beyond it (the margin covers the rounding of interpolated positions).
+    SeaGridRun runs[2 * 199];
+    const int runCount = nearSeaGridRuns(eye.x, eye.y, target.x - eye.x, reach + 1.0f, runs);
+    for (int k = 0; k < runCount; ++k) {
+        IndexBuffer* indices = runs[k].mirrored ? mirroredGridIndices : gridIndices;
+        indices->drawIndexed(PrimitiveCode::Quads, runs[k].first, runs[k].count);
+    }
     grid->disable(0);
     grid->disable(10);
     program->disableTexture("tex0");
@@ -80,13 +93,17 @@ void Ocean::render() {
     blendFunction(BlendFactor::SrcAlpha, BlendFactor::OneMinusSrcAlpha);
     if (closing) {
         // Leaves depth testing off and blending on for whatever renders next.
-        demo->copyProgram->draw(endTexture);
+        demo->copyProgram->draw(endTexture, endArea);
         if (t >= 8.5f && t <= 12.0f) {
             drawFade((t - 8.5f) * 0.2857143f);
         }
         return;
     }
-    demo->copyProgram->draw(t < 13.5f ? logoTexture : titleTexture);
+    if (t < 13.5f) {
+        demo->copyProgram->draw(logoTexture, logoArea);
+    } else {
+        demo->copyProgram->draw(titleTexture, titleArea);
+    }
     disableState(StateCap::Blend);
     if (t >= 0.0f && t <= 5.0f) {
         drawFade(1.0f - 0.2f * t);

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "core/Effect.h"
+#include "core/FullscreenPass.h"
+#include "effects/SeaGrid.h"
 
 class CgProgramPair;
 class IndexBuffer;
@@ -26,6 +28,8 @@ public:
     bool closing = false;
     VertexBuffer* grid = nullptr;
     IndexBuffer* gridIndices = nullptr;
+    // The same cells, each row from its last column to its first.
+    IndexBuffer* mirroredGridIndices = nullptr;
     CgProgramPair* program = nullptr;
     Texture* envTexture = nullptr;
     Texture* bumpTexture = nullptr;
@@ -33,4 +37,10 @@ public:
     Texture* logoTexture = nullptr;
     Texture* titleTexture = nullptr;
     Texture* endTexture = nullptr;
+    // Where the typography is not fully transparent: only that much of the
+    // screen is drawn over.
+    PictureArea logoArea, titleArea, endArea;
+    // How far from the camera the sea's cells are drawn; the picture is the
+    // same for any reach from seaReach on.
+    float reach = seaReach;
 };

@@ -49,6 +49,13 @@ protected:
         return pixel(x, y);
     }
 
+    // The whole window, RGBA.
+    std::vector<unsigned char> frame() {
+        std::vector<unsigned char> pixels(800 * 600 * 4);
+        glReadPixels(0, 0, 800, 600, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        return pixels;
+    }
+
     Demo demo;
     std::unique_ptr<FullscreenPass> copyProgram;
     Ocean* opening = nullptr;
@@ -59,6 +66,8 @@ TEST_F(OceanTest, OpeningOverlaysLogoThenTitleUnderItsFades) {
     auto logo = solid(255, 0, 0), title = solid(0, 255, 0);
     opening->logoTexture = logo.get();
     opening->titleTexture = title.get();
+    // Solid pictures cover the whole screen.
+    opening->logoArea = opening->titleArea = PictureArea();
 
     EXPECT_EQ(render(opening, 0.0f), (std::array<int, 4>{0, 0, 0, 255}));
     EXPECT_NEAR(render(opening, 2.5f)[0], 128, 2);
@@ -80,6 +89,7 @@ TEST_F(OceanTest, OpeningOverlaysLogoThenTitleUnderItsFades) {
 TEST_F(OceanTest, ClosingFadesToBlackFromEightAndAHalfSeconds) {
     auto end = solid(0, 0, 255);
     closing->endTexture = end.get();
+    closing->endArea = PictureArea();
 
     EXPECT_EQ(render(closing, 8.4f)[2], 255);
     // The closing overlay leaves blending on and depth testing off.
@@ -104,6 +114,45 @@ TEST_F(OceanTest, SeaShowsUnderTheTypography) {
     // The sea's lower half is water, not black.
     auto water = pixel(400, 60);
     EXPECT_GT(water[0] + water[1] + water[2], 30);
+}
+
+// Pixels in which two frames differ.
+int differingPixels(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b) {
+    int count = 0;
+    for (size_t i = 0; i + 3 < a.size(); i += 4) {
+        count += a[i] != b[i] || a[i + 1] != b[i + 1] || a[i + 2] != b[i + 2];
+    }
+    return count;
+}
+
+TEST_F(OceanTest, SeaDrawnOnlyWithinReachLooksAsDrawnWhole) {
+    // Low over the grid's corner, looking across it to the sun, as the shots do.
+    demo.controllerValues[0] = Vec3(165.0f, 150.0f, -10.0f);
+    demo.controllerValues[1] = Vec3(80.0f, 60.0f, -16.0f);
+    for (float t : {3.0f, 8.0f}) {
+        opening->reach = seaReach;
+        render(opening, t);
+        const std::vector<unsigned char> near = frame();
+        opening->reach = 1e6f;
+        render(opening, t);
+        // The same frame. With a sample buffer a fragment covering some of a
+        // pixel's samples is shaded at the pixel's centre, off its triangle,
+        // where a face seen edge-on far out may take a nearer distance: a few
+        // such pixels at the end of the sea may differ.
+        GLint samples = 0;
+        glGetIntegerv(GL_SAMPLES, &samples);
+        EXPECT_LE(differingPixels(frame(), near), samples > 0 ? 8 : 0) << "at " << t;
+    }
+    opening->reach = seaReach;
+    // The sea shows far enough that leaving out what lies beyond matters.
+    demo.controllerValues[0] = Vec3(190.0f, 190.0f, -60.0f);
+    demo.controllerValues[1] = Vec3(100.0f, 100.0f, 0.0f);
+    render(opening, 8.0f);
+    const std::vector<unsigned char> near = frame();
+    opening->reach = seaReach * 0.5f;
+    render(opening, 8.0f);
+    EXPECT_GT(differingPixels(frame(), near), 1000);
+    opening->reach = seaReach;
 }
 
 TEST_F(OceanTest, WavesAreAPureFunctionOfTime) {
