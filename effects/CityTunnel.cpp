@@ -1,0 +1,207 @@
+#include "effects/CityTunnel.h"
+
+#include "platform/Gl.h"
+#include "resources/Geometry.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+float polarRadius(const float* vertex) {
+    return std::sqrt(vertex[1] * vertex[1] + vertex[2] * vertex[2]);
+}
+
+struct Clip {
+    float x, y, z, w;
+};
+
+Clip toClip(const float modelview[16], const float projection[16], float x, float y, float z) {
+    float e[4];
+    for (int i = 0; i < 4; ++i) {
+        e[i] = modelview[i] * x + modelview[4 + i] * y + modelview[8 + i] * z + modelview[12 + i];
+    }
+    float c[4];
+    for (int i = 0; i < 4; ++i) {
+        c[i] = projection[i] * e[0] + projection[4 + i] * e[1] + projection[8 + i] * e[2] +
+               projection[12 + i] * e[3];
+    }
+    return {c[0], c[1], c[2], c[3]};
+}
+
+// Whether a box of the city's own frame lies wholly beyond one clip plane.
+bool boxOutside(const float modelview[16], const float projection[16], const Vec3& low,
+                const Vec3& high) {
+    Clip corners[8];
+    for (int n = 0; n < 8; ++n) {
+        corners[n] = toClip(modelview, projection, (n & 1) ? high.x : low.x,
+                            (n & 2) ? high.y : low.y, (n & 4) ? high.z : low.z);
+    }
+    // Plane p keeps -w <= x, x <= w, ... z <= w; a corner outside all of one
+    // plane's side puts the whole box there.
+    for (int plane = 0; plane < 6; ++plane) {
+        bool allOut = true;
+        for (const Clip& c : corners) {
+            const float v = plane / 2 == 0 ? c.x : plane / 2 == 1 ? c.y : c.z;
+            const bool out = plane % 2 == 0 ? v < -c.w : v > c.w;
+            if (!out) {
+                allOut = false;
+                break;
+            }
+        }
+        if (allOut) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The window box that covers the open end at x = end * halfLength, or the whole
+// viewport when the end reaches behind the eye. Width 0 when it is off screen.
+void endBox(const CityLayout& city, int end, const float modelview[16], const float projection[16],
+            int width, int height, int box[4]) {
+    // The square around the end's circle, a little larger for safety.
+    const float x = static_cast<float>(end) * city.halfLength;
+    const float r = city.drumRadius * 1.02f;
+    float low[2] = {1e30f, 1e30f}, high[2] = {-1e30f, -1e30f};
+    for (int n = 0; n < 4; ++n) {
+        const Clip c = toClip(modelview, projection, x, (n & 1) ? r : -r, (n & 2) ? r : -r);
+        if (c.w <= 1e-4f) {
+            box[0] = 0;
+            box[1] = 0;
+            box[2] = width;
+            box[3] = height;
+            return;
+        }
+        const float wx = (c.x / c.w * 0.5f + 0.5f) * static_cast<float>(width);
+        const float wy = (c.y / c.w * 0.5f + 0.5f) * static_cast<float>(height);
+        low[0] = std::min(low[0], wx);
+        low[1] = std::min(low[1], wy);
+        high[0] = std::max(high[0], wx);
+        high[1] = std::max(high[1], wy);
+    }
+    // Whole pixels around it, one more on each side.
+    const float limit[2] = {static_cast<float>(width), static_cast<float>(height)};
+    int from[2], to[2];
+    for (int a = 0; a < 2; ++a) {
+        from[a] = static_cast<int>(std::floor(std::max(0.0f, std::min(limit[a], low[a])))) - 1;
+        to[a] = static_cast<int>(std::ceil(std::max(0.0f, std::min(limit[a], high[a])))) + 1;
+        from[a] = std::max(from[a], 0);
+        to[a] = std::min(to[a], static_cast<int>(limit[a]));
+    }
+    box[0] = from[0];
+    box[1] = from[1];
+    box[2] = std::max(0, to[0] - from[0]);
+    box[3] = std::max(0, to[1] - from[1]);
+    if (high[0] < 0.0f || high[1] < 0.0f || low[0] > limit[0] || low[1] > limit[1]) {
+        box[2] = 0;
+        box[3] = 0;
+    }
+}
+
+} // namespace
+
+CityLayout measureCity(const float* vertices, int floatsPerVertex, int vertexCount,
+                       const uint32_t* indices, int indexCount) {
+    CityLayout city;
+    if (vertices == nullptr || indices == nullptr || vertexCount <= 0 || indexCount < 3 ||
+        floatsPerVertex < 6) {
+        return city;
+    }
+    for (int i = 0; i < indexCount; ++i) {
+        if (indices[i] >= static_cast<uint32_t>(vertexCount)) {
+            return city;
+        }
+    }
+    city.drumRadius = polarRadius(vertices);
+    for (int v = 0; v < vertexCount; ++v) {
+        const float* vertex = vertices + static_cast<size_t>(v) * floatsPerVertex;
+        city.halfLength = std::max(city.halfLength, std::fabs(vertex[0]));
+        city.outerRadius = std::max(city.outerRadius, polarRadius(vertex));
+    }
+
+    // Every triangle wound one way about its normals, and the last one that
+    // reaches inside the drum (a vertex within a hair of its radius or nearer).
+    int counterClockwise = 0, clockwise = 0;
+    const float inside = city.drumRadius * 1.001f;
+    for (int i = 0; i + 2 < indexCount; i += 3) {
+        const float* a = vertices + static_cast<size_t>(indices[i]) * floatsPerVertex;
+        const float* b = vertices + static_cast<size_t>(indices[i + 1]) * floatsPerVertex;
+        const float* c = vertices + static_cast<size_t>(indices[i + 2]) * floatsPerVertex;
+        const Vec3 pa(a[0], a[1], a[2]), pb(b[0], b[1], b[2]), pc(c[0], c[1], c[2]);
+        const Vec3 normal =
+            Vec3(a[3], a[4], a[5]) + Vec3(b[3], b[4], b[5]) + Vec3(c[3], c[4], c[5]);
+        const float facing = dot(cross(pb - pa, pc - pa), normal);
+        if (facing > 0.0f) {
+            ++counterClockwise;
+        } else if (facing < 0.0f) {
+            ++clockwise;
+        }
+        if (std::min({polarRadius(a), polarRadius(b), polarRadius(c)}) <= inside) {
+            city.insideIndices = i + 3;
+        }
+    }
+    if (counterClockwise > 0 && clockwise > 0) {
+        return city;
+    }
+    city.outwardWinding = clockwise > 0 ? GL_CW : GL_CCW;
+    city.usable = city.drumRadius > 0.0f;
+    return city;
+}
+
+CityLayout measureCity(const Geometry& city) {
+    const VertexBuffer* vertices = city.vertexBuffers[0];
+    const IndexBuffer* indices = city.indexBuffer;
+    if (vertices == nullptr || indices == nullptr || city.primitive != 2) {
+        return CityLayout();
+    }
+    return measureCity(vertices->data, vertices->floatsPerVertex, vertices->vertexCount,
+                       indices->data, indices->indexCount);
+}
+
+Vec3 eyeInModelFrame(const float m[16]) {
+    // The model-view is A x + b with a 3 x 3 A: the eye, at the origin of eye
+    // space, is -A^-1 b, solved by Cramer's rule.
+    const Vec3 c0(m[0], m[1], m[2]), c1(m[4], m[5], m[6]), c2(m[8], m[9], m[10]);
+    const Vec3 b(-m[12], -m[13], -m[14]);
+    const float det = dot(c0, cross(c1, c2));
+    if (det == 0.0f) {
+        return Vec3();
+    }
+    return Vec3(dot(b, cross(c1, c2)) / det, dot(c0, cross(b, c2)) / det,
+                dot(c0, cross(c1, b)) / det);
+}
+
+PieceView viewPiece(const CityLayout& city, const float modelview[16], const float projection[16],
+                    int viewportWidth, int viewportHeight, float nearClearance) {
+    PieceView view;
+    const float reach = city.outerRadius;
+    if (city.usable && boxOutside(modelview, projection, Vec3(-city.halfLength, -reach, -reach),
+                                  Vec3(city.halfLength, reach, reach))) {
+        return view;
+    }
+    view.onScreen = true;
+    if (!city.usable) {
+        return view;
+    }
+
+    // The eye must stand clear of everything the city holds, farther than the
+    // near plane can cut, and the model-view must not mirror.
+    const Vec3 eye = eyeInModelFrame(modelview);
+    const float unitsPerEyeUnit = 1.0f / length(Vec3(modelview[0], modelview[1], modelview[2]));
+    const float lateral = std::sqrt(eye.y * eye.y + eye.z * eye.z);
+    const Vec3 c0(modelview[0], modelview[1], modelview[2]);
+    const Vec3 c1(modelview[4], modelview[5], modelview[6]);
+    const Vec3 c2(modelview[8], modelview[9], modelview[10]);
+    if (lateral < reach + nearClearance * unitsPerEyeUnit || dot(c0, cross(c1, c2)) <= 0.0f) {
+        return view;
+    }
+    view.whole = false;
+
+    // Beside the drum, neither open end faces the eye.
+    if (std::fabs(eye.x) > city.halfLength) {
+        endBox(city, eye.x > 0.0f ? 1 : -1, modelview, projection, viewportWidth, viewportHeight,
+               view.endBox);
+    }
+    return view;
+}
