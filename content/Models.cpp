@@ -10,64 +10,57 @@ namespace {
 
 constexpr float kPi = 3.14159265f;
 
-// The towers of the cylinder city after its drum, each standing footDepth deep
-// inside the drum.
-void appendTowers(MeshData& city, const std::vector<MeshData>& towers, float footDepth) {
-    // Each tower's walls are cut where they leave the drum: first every foot
-    // (inside the drum, where only a look through the drum's open ends reaches),
-    // then every shaft with its roof. The tunnel draws the feet a second time,
-    // seen from inside, only where an open end shows on screen; a cut a little
-    // outside the drum keeps every shaft clear of it. The cut walls keep their
-    // picture: the cut's vertices lie on the wall with the texture coordinates
-    // interpolated, and both halves share them.
-    const float cutOutside = 5.0f;
-    std::vector<uint32_t> cuts; // per tower and wall: the first of its two cut vertices
-    for (const MeshData& tower : towers) {
-        // After the base is gone: the roof is vertices 0..3, wall w is 4w..4w+3
-        // with a, b at the foot and c, d at the top.
-        for (int w = 1; w <= 4; ++w) {
-            const uint32_t a = 4 * w, b = a + 1, c = a + 2, d = a + 3;
-            const float wallLength = length(tower.positions[d] - tower.positions[a]);
-            const float f = (footDepth + cutOutside) / wallLength;
-            auto at = [&](uint32_t from, uint32_t to, float share, Vec3& p, float& u, float& v) {
-                p = tower.positions[from] + (tower.positions[to] - tower.positions[from]) * share;
-                u = tower.uvs[2 * from] + (tower.uvs[2 * to] - tower.uvs[2 * from]) * share;
-                v = tower.uvs[2 * from + 1] +
-                    (tower.uvs[2 * to + 1] - tower.uvs[2 * from + 1]) * share;
-            };
-            Vec3 pa, pb;
-            float ua, va, ub, vb;
-            at(a, d, f, pa, ua, va);
-            at(b, c, f, pb, ub, vb);
-            const Vec3& n = tower.normals[a];
-            const uint32_t footA =
-                city.addVertex(tower.positions[a], n, tower.uvs[2 * a], tower.uvs[2 * a + 1]);
-            const uint32_t footB =
-                city.addVertex(tower.positions[b], n, tower.uvs[2 * b], tower.uvs[2 * b + 1]);
-            const uint32_t cutA = city.addVertex(pa, n, ua, va);
-            const uint32_t cutB = city.addVertex(pb, n, ub, vb);
-            city.addQuad(footA, footB, cutB, cutA);
-            cuts.push_back(cutA);
+// The cylinder city, in the units the tunnel draws it in (it scales by 0.025):
+// a drum 2400 long and 900 in radius around the x axis, blocks of buildings
+// standing out from it, each a box without a base whose foot reaches footDepth
+// into the drum.
+constexpr float cityLength = 2400.0f, cityRadius = 900.0f, cityFootDepth = 40.0f;
+
+MeshData cityDrum() {
+    // The drum's u runs against its angle so that its quads face outwards.
+    return gridSurface(48, 8, 6.0f, 2.0f, [&](float s, float t, Vec3& p, Vec3& n) {
+        const float angle = -s * 2 * kPi;
+        n = {0, std::cos(angle), std::sin(angle)};
+        p = Vec3(-cityLength / 2 + t * cityLength, 0, 0) + n * cityRadius;
+    });
+}
+
+// Every tower, turned onto the drum: the roof is vertices 0..3, wall w (1..4) is
+// vertices 4w..4w+3 with the first two at the foot and the last two at the top.
+std::vector<MeshData> cityTowers() {
+    ContentRandom random(1701);
+    const int around = 36, along = 14;
+    std::vector<MeshData> towers;
+    for (int a = 0; a < around; ++a)
+        for (int l = 0; l < along; ++l) {
+            if (random.unit() < 0.25f)
+                continue; // a square
+            const float angle = (a + 0.5f) * 2 * kPi / around;
+            const float x = -cityLength / 2 + (l + 0.5f) * cityLength / along;
+            const float height =
+                random.range(60.0f, 380.0f) * (random.unit() < 0.15f ? 1.8f : 1.0f);
+            const float width = random.range(70.0f, 120.0f);
+            // Build upright along -z, then turn it onto the drum: the box's -z
+            // becomes the outward direction at this angle.
+            MeshData tower =
+                box({-width / 2, -width / 2, -cityRadius - height},
+                    {width / 2, width / 2, -cityRadius + cityFootDepth}, 1.0f / 200.0f);
+            // Its base (the box's second face) stands inside the drum, never seen.
+            tower.positions.erase(tower.positions.begin() + 4, tower.positions.begin() + 8);
+            tower.normals.erase(tower.normals.begin() + 4, tower.normals.begin() + 8);
+            tower.uvs.erase(tower.uvs.begin() + 8, tower.uvs.begin() + 16);
+            tower.indices.erase(tower.indices.begin() + 6, tower.indices.begin() + 12);
+            for (uint32_t& index : tower.indices)
+                index -= index >= 8 ? 4 : 0;
+            const float turn = angle;
+            const float c = std::cos(turn), sn = std::sin(turn);
+            for (Vec3& p : tower.positions)
+                p = {p.x + x, p.y * c - p.z * sn, p.y * sn + p.z * c};
+            for (Vec3& nrm : tower.normals)
+                nrm = {nrm.x, nrm.y * c - nrm.z * sn, nrm.y * sn + nrm.z * c};
+            towers.push_back(std::move(tower));
         }
-    }
-    size_t next = 0;
-    for (const MeshData& tower : towers) {
-        const uint32_t roof = static_cast<uint32_t>(city.vertexCount());
-        for (uint32_t i = 0; i < 4; ++i)
-            city.addVertex(tower.positions[i], tower.normals[i], tower.uvs[2 * i],
-                           tower.uvs[2 * i + 1]);
-        city.addQuad(roof, roof + 1, roof + 2, roof + 3);
-        for (int w = 1; w <= 4; ++w) {
-            const uint32_t c = 4 * w + 2, d = c + 1;
-            const uint32_t cutA = cuts[next++], cutB = cutA + 1;
-            const Vec3& n = tower.normals[c];
-            const uint32_t topC =
-                city.addVertex(tower.positions[c], n, tower.uvs[2 * c], tower.uvs[2 * c + 1]);
-            const uint32_t topD =
-                city.addVertex(tower.positions[d], n, tower.uvs[2 * d], tower.uvs[2 * d + 1]);
-            city.addQuad(cutA, cutB, topC, topD);
-        }
-    }
+    return towers;
 }
 
 } // namespace
@@ -101,50 +94,40 @@ MeshData ring() {
 }
 
 MeshData cylinderCity() {
-    // Units as the tunnel draws them (it scales by 0.025): a drum 2400 long and 900
-    // in radius around the x axis, blocks of buildings standing out from it.
-    const float length = 2400.0f, radius = 900.0f;
-    MeshData city = gridSurface(48, 8, 6.0f, 2.0f, [&](float s, float t, Vec3& p, Vec3& n) {
-        const float angle = -s * 2 * kPi;
-        n = {0, std::cos(angle), std::sin(angle)};
-        p = Vec3(-length / 2 + t * length, 0, 0) + n * radius;
-    });
-    // The drum's u runs against its angle so that its quads face outwards.
-    ContentRandom random(1701);
-    const int around = 36, along = 14;
-    const float footDepth = 40.0f;
-    std::vector<MeshData> towers;
-    for (int a = 0; a < around; ++a)
-        for (int l = 0; l < along; ++l) {
-            if (random.unit() < 0.25f)
-                continue; // a square
-            const float angle = (a + 0.5f) * 2 * kPi / around;
-            const float x = -length / 2 + (l + 0.5f) * length / along;
-            const float height =
-                random.range(60.0f, 380.0f) * (random.unit() < 0.15f ? 1.8f : 1.0f);
-            const float width = random.range(70.0f, 120.0f);
-            // Build upright along -z, then turn it onto the drum: the box's -z
-            // becomes the outward direction at this angle.
-            MeshData tower = box({-width / 2, -width / 2, -radius - height},
-                                 {width / 2, width / 2, -radius + footDepth}, 1.0f / 200.0f);
-            // Its base (the box's second face) stands inside the drum, never seen.
-            tower.positions.erase(tower.positions.begin() + 4, tower.positions.begin() + 8);
-            tower.normals.erase(tower.normals.begin() + 4, tower.normals.begin() + 8);
-            tower.uvs.erase(tower.uvs.begin() + 8, tower.uvs.begin() + 16);
-            tower.indices.erase(tower.indices.begin() + 6, tower.indices.begin() + 12);
-            for (uint32_t& index : tower.indices)
-                index -= index >= 8 ? 4 : 0;
-            const float turn = angle;
-            const float c = std::cos(turn), sn = std::sin(turn);
-            for (Vec3& p : tower.positions)
-                p = {p.x + x, p.y * c - p.z * sn, p.y * sn + p.z * c};
-            for (Vec3& nrm : tower.normals)
-                nrm = {nrm.x, nrm.y * c - nrm.z * sn, nrm.y * sn + nrm.z * c};
-            towers.push_back(std::move(tower));
-        }
-    appendTowers(city, towers, footDepth);
+    MeshData city = cityDrum();
+    for (const MeshData& tower : cityTowers())
+        city.append(tower);
     city.orientToNormals();
     return city;
+}
+
+MeshData cylinderCityInside() {
+    MeshData inside = cityDrum();
+    // Each wall of a tower from its foot up to the drum's radius: what a look
+    // into the drum through an open end can see of it from within.
+    for (const MeshData& tower : cityTowers())
+        for (uint32_t a = 4; a < 20; a += 4) {
+            const uint32_t b = a + 1, c = a + 2, d = a + 3;
+            const float share = cityFootDepth / length(tower.positions[d] - tower.positions[a]);
+            const Vec3& n = tower.normals[a];
+            auto corner = [&](uint32_t i) {
+                return inside.addVertex(tower.positions[i], n, tower.uvs[2 * i],
+                                        tower.uvs[2 * i + 1]);
+            };
+            // Along the wall from the foot corner `from` towards the top corner `to`.
+            auto cut = [&](uint32_t from, uint32_t to) {
+                const float* uv = &tower.uvs[0];
+                return inside.addVertex(
+                    tower.positions[from] + (tower.positions[to] - tower.positions[from]) * share,
+                    n, uv[2 * from] + (uv[2 * to] - uv[2 * from]) * share,
+                    uv[2 * from + 1] + (uv[2 * to + 1] - uv[2 * from + 1]) * share);
+            };
+            const uint32_t footA = corner(a), footB = corner(b);
+            const uint32_t cutB = cut(b, c), cutA = cut(a, d);
+            inside.addQuad(footA, footB, cutB, cutA);
+        }
+    inside.orientToNormals();
+    return inside;
 }
 
 MeshData leaf() {

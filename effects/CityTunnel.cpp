@@ -62,7 +62,7 @@ void endBox(const CityLayout& city, int end, const float modelview[16], const fl
             int width, int height, int box[4]) {
     // The square around the end's circle, a little larger for safety.
     const float x = static_cast<float>(end) * city.halfLength;
-    const float r = city.drumRadius * 1.02f;
+    const float r = city.insideRadius * 1.02f;
     float low[2] = {1e30f, 1e30f}, high[2] = {-1e30f, -1e30f};
     for (int n = 0; n < 4; ++n) {
         const Clip c = toClip(modelview, projection, x, (n & 1) ? r : -r, (n & 2) ? r : -r);
@@ -101,62 +101,80 @@ void endBox(const CityLayout& city, int end, const float modelview[16], const fl
 
 } // namespace
 
-CityLayout measureCity(const float* vertices, int floatsPerVertex, int vertexCount,
-                       const uint32_t* indices, int indexCount) {
-    CityLayout city;
-    if (vertices == nullptr || indices == nullptr || vertexCount <= 0 || indexCount < 3 ||
-        floatsPerVertex < 6) {
-        return city;
-    }
-    for (int i = 0; i < indexCount; ++i) {
-        if (indices[i] >= static_cast<uint32_t>(vertexCount)) {
-            return city;
-        }
-    }
-    city.drumRadius = polarRadius(vertices);
-    for (int v = 0; v < vertexCount; ++v) {
-        const float* vertex = vertices + static_cast<size_t>(v) * floatsPerVertex;
-        city.halfLength = std::max(city.halfLength, std::fabs(vertex[0]));
-        city.outerRadius = std::max(city.outerRadius, polarRadius(vertex));
-    }
+namespace {
 
-    // Every triangle wound one way about its normals, and the last one that
-    // reaches inside the drum (a vertex within a hair of its radius or nearer).
-    int counterClockwise = 0, clockwise = 0;
-    const float inside = city.drumRadius * 1.001f;
-    for (int i = 0; i + 2 < indexCount; i += 3) {
-        const float* a = vertices + static_cast<size_t>(indices[i]) * floatsPerVertex;
-        const float* b = vertices + static_cast<size_t>(indices[i + 1]) * floatsPerVertex;
-        const float* c = vertices + static_cast<size_t>(indices[i + 2]) * floatsPerVertex;
-        const Vec3 pa(a[0], a[1], a[2]), pb(b[0], b[1], b[2]), pc(c[0], c[1], c[2]);
-        const Vec3 normal =
-            Vec3(a[3], a[4], a[5]) + Vec3(b[3], b[4], b[5]) + Vec3(c[3], c[4], c[5]);
-        const float facing = dot(cross(pb - pa, pc - pa), normal);
+// Widens the layout by a part's extent; counts its triangles by their winding
+// about their normals. False when the part cannot be read.
+bool measurePart(const MeshView& part, float& halfLength, float& radius, int& counterClockwise,
+                 int& clockwise) {
+    if (part.vertices == nullptr || part.indices == nullptr || part.vertexCount <= 0 ||
+        part.indexCount < 3 || part.indexCount % 3 != 0 || part.floatsPerVertex < 6) {
+        return false;
+    }
+    for (int v = 0; v < part.vertexCount; ++v) {
+        const float* vertex = part.vertices + static_cast<size_t>(v) * part.floatsPerVertex;
+        halfLength = std::max(halfLength, std::fabs(vertex[0]));
+        radius = std::max(radius, polarRadius(vertex));
+    }
+    for (int i = 0; i < part.indexCount; i += 3) {
+        const float* corner[3];
+        for (int n = 0; n < 3; ++n) {
+            if (part.indices[i + n] >= static_cast<uint32_t>(part.vertexCount)) {
+                return false;
+            }
+            corner[n] =
+                part.vertices + static_cast<size_t>(part.indices[i + n]) * part.floatsPerVertex;
+        }
+        const Vec3 a(corner[0][0], corner[0][1], corner[0][2]);
+        const Vec3 b(corner[1][0], corner[1][1], corner[1][2]);
+        const Vec3 c(corner[2][0], corner[2][1], corner[2][2]);
+        Vec3 normal;
+        for (const float* vertex : corner) {
+            normal += Vec3(vertex[3], vertex[4], vertex[5]);
+        }
+        const float facing = dot(cross(b - a, c - a), normal);
         if (facing > 0.0f) {
             ++counterClockwise;
         } else if (facing < 0.0f) {
             ++clockwise;
         }
-        if (std::min({polarRadius(a), polarRadius(b), polarRadius(c)}) <= inside) {
-            city.insideIndices = i + 3;
-        }
     }
-    if (counterClockwise > 0 && clockwise > 0) {
-        return city;
-    }
-    city.outwardWinding = clockwise > 0 ? GL_CW : GL_CCW;
-    city.usable = city.drumRadius > 0.0f;
-    return city;
+    return true;
 }
 
-CityLayout measureCity(const Geometry& city) {
-    const VertexBuffer* vertices = city.vertexBuffers[0];
-    const IndexBuffer* indices = city.indexBuffer;
-    if (vertices == nullptr || indices == nullptr || city.primitive != 2) {
-        return CityLayout();
+} // namespace
+
+MeshView meshView(const Geometry& part) {
+    MeshView view;
+    const VertexBuffer* vertices = part.vertexBuffers[0];
+    const IndexBuffer* indices = part.indexBuffer;
+    if (vertices == nullptr || indices == nullptr || part.primitive != 2) {
+        return view;
     }
-    return measureCity(vertices->data, vertices->floatsPerVertex, vertices->vertexCount,
-                       indices->data, indices->indexCount);
+    view.vertices = vertices->data;
+    view.floatsPerVertex = vertices->floatsPerVertex;
+    view.vertexCount = vertices->vertexCount;
+    view.indices = indices->data;
+    view.indexCount = indices->indexCount;
+    return view;
+}
+
+CityLayout measureCity(const MeshView& city, const MeshView& inside) {
+    CityLayout layout;
+    int counterClockwise = 0, clockwise = 0;
+    float insideLength = 0.0f;
+    if (!measurePart(city, layout.halfLength, layout.outerRadius, counterClockwise, clockwise) ||
+        !measurePart(inside, insideLength, layout.insideRadius, counterClockwise, clockwise)) {
+        return layout;
+    }
+    // The inside must lie within the city, and every face must tell out from in.
+    if ((counterClockwise > 0 && clockwise > 0) || insideLength > layout.halfLength ||
+        layout.insideRadius > layout.outerRadius || layout.insideRadius <= 0.0f) {
+        return layout;
+    }
+    layout.outwardWinding = clockwise > 0 ? GL_CW : GL_CCW;
+    layout.usable = true;
+    return layout;
 }
 
 Vec3 eyeInModelFrame(const float m[16]) {

@@ -92,7 +92,9 @@ void MetaStuff::load() {
     cityMesh = demo->getEbrMesh("data/cylcity.nmd");
     cityTexture = demo->getTexture("data/cylcity.jpg");
     cityProgram = demo->getProgramPair("data/meridian.cg", "vsPlain", "psPlainColor");
-    cityLayout = measureCity(*cityMesh->part(0));
+    if (cityMesh->partCount() > 1) {
+        cityLayout = measureCity(meshView(*cityMesh->part(0)), meshView(*cityMesh->part(1)));
+    }
     grid = new MetaballGrid(gridSize);
     keepForLifetime(grid);
     // Left uninitialised: only the part a frame writes is ever touched.
@@ -198,7 +200,7 @@ void MetaStuff::drawTunnel(float t) {
         pushPieceMatrix(piece, t);
         setPieceColour(piece);
         glScissor(box[0], box[1], box[2], box[3]);
-        cityMesh->part(0)->drawIndices(0, cityLayout.insideIndices);
+        cityMesh->part(1)->draw();
         popMatrix();
     }
     glDisable(GL_SCISSOR_TEST);
