@@ -239,38 +239,21 @@ void Geometry::addBinding(int slot, int attribute, int number) {
 }
 
 void Geometry::draw() {
-    if (indexBuffer != nullptr) {
-        drawIndices(0, -1);
-        return;
-    }
-    enableBindings();
-    for (VertexBuffer* buffer : vertexBuffers) {
-        if (buffer != nullptr) {
-            buffer->drawArrays(primitive, 0, -1);
-            break;
-        }
-    }
-    disableBindings();
-}
-
-void Geometry::drawIndices(int first, int count) {
-    if (indexBuffer == nullptr) {
-        return;
-    }
-    enableBindings();
-    indexBuffer->drawIndexed(primitive, first, count);
-    disableBindings();
-}
-
-void Geometry::enableBindings() {
     for (const AttributeBinding& binding : bindings) {
         if (VertexBuffer* buffer = vertexBuffers[binding.slot]) {
             buffer->enable(binding.attribute, binding.number);
         }
     }
-}
-
-void Geometry::disableBindings() {
+    if (indexBuffer != nullptr) {
+        indexBuffer->drawIndexed(primitive, 0, -1);
+    } else {
+        for (VertexBuffer* buffer : vertexBuffers) {
+            if (buffer != nullptr) {
+                buffer->drawArrays(primitive, 0, -1);
+                break;
+            }
+        }
+    }
     for (const AttributeBinding& binding : bindings) {
         if (VertexBuffer* buffer = vertexBuffers[binding.slot]) {
             buffer->disable(binding.number);

@@ -99,16 +99,9 @@ public:
     // Enables every binding, draws all indices (or the first filled slot's
     // vertices when there is no index buffer) and disables the bindings again.
     void draw();
-    // The same for count indices from first (-1: to the end); without an index
-    // buffer it draws nothing.
-    void drawIndices(int first, int count);
 
     IndexBuffer* indexBuffer = nullptr;
     VertexBuffer* vertexBuffers[slotCount] = {};
     std::vector<AttributeBinding> bindings;
     int primitive = 2;
-
-private:
-    void enableBindings();
-    void disableBindings();
 };
