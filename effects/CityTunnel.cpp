@@ -193,9 +193,10 @@ Vec3 eyeInModelFrame(const float m[16]) {
 PieceView viewPiece(const CityLayout& city, const float modelview[16], const float projection[16],
                     int viewportWidth, int viewportHeight, float nearClearance) {
     PieceView view;
-    const float reach = city.outerRadius;
-    if (city.usable && boxOutside(modelview, projection, Vec3(-city.halfLength, -reach, -reach),
-                                  Vec3(city.halfLength, reach, reach))) {
+    // The box round the city, spinning or not, a little larger against rounding.
+    const float reach = city.outerRadius * 1.01f, along = city.halfLength * 1.01f;
+    if (city.usable && boxOutside(modelview, projection, Vec3(-along, -reach, -reach),
+                                  Vec3(along, reach, reach))) {
         return view;
     }
     view.onScreen = true;
@@ -211,12 +212,14 @@ PieceView viewPiece(const CityLayout& city, const float modelview[16], const flo
     const Vec3 c0(modelview[0], modelview[1], modelview[2]);
     const Vec3 c1(modelview[4], modelview[5], modelview[6]);
     const Vec3 c2(modelview[8], modelview[9], modelview[10]);
-    if (lateral < reach + nearClearance * unitsPerEyeUnit || dot(c0, cross(c1, c2)) <= 0.0f) {
+    if (lateral < city.outerRadius + nearClearance * unitsPerEyeUnit ||
+        dot(c0, cross(c1, c2)) <= 0.0f) {
         return view;
     }
     view.whole = false;
 
-    // Beside the drum, neither open end faces the eye.
+    // From beyond one of the drum's ends the eye may look in through it; from
+    // beside the drum, through neither.
     if (std::fabs(eye.x) > city.halfLength) {
         endBox(city, eye.x > 0.0f ? 1 : -1, modelview, projection, viewportWidth, viewportHeight,
                view.endBox);

@@ -174,6 +174,8 @@ void MetaStuff::drawTunnel(float t) {
         pushPieceMatrix(piece, t);
         float modelview[16];
         glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
+        // Within 2.1 units the near plane could cut away a face that hides
+        // another; well beyond that, a city may leave its hidden faces out.
         piece.view = viewPiece(cityLayout, modelview, projection, sceneTarget->width,
                                sceneTarget->height, 8.0f);
         if (piece.view.onScreen) {
