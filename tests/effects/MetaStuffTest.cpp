@@ -14,6 +14,8 @@
 #include "resources/CgProgram.h"
 #include "support/GlTest.h"
 
+#include "AllocationCount.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -262,6 +264,15 @@ TEST_F(MetaStuffTest, TunnelShowsWhatEveryCityDrawnWholeShows) {
         EXPECT_GT(drawn, 0);
         EXPECT_LT(drawn, tunnelPieces);
         EXPECT_GT(inside, 0);
+    }
+    // The whole frame, once more from the first view, allocates nothing.
+    demo.controllerValues[0] = views[0].eye;
+    demo.controllerValues[1] = views[0].target;
+    demo.renderFrame(157.55f, 0.0f);
+    {
+        AllocationCount count;
+        demo.renderFrame(157.55f, 0.0f);
+        EXPECT_EQ(count.allocations(), 0);
     }
     EXPECT_FALSE(glIsEnabled(GL_SCISSOR_TEST));
     EXPECT_FALSE(glIsEnabled(GL_CULL_FACE));
