@@ -10,6 +10,59 @@ namespace {
 
 constexpr float kPi = 3.14159265f;
 
+// The cylinder city, in the units the tunnel draws it in (it scales by 0.025):
+// a drum 2400 long and 900 in radius around the x axis, blocks of buildings
+// standing out from it, each a box without a base whose foot reaches footDepth
+// into the drum.
+constexpr float cityLength = 2400.0f, cityRadius = 900.0f, cityFootDepth = 40.0f;
+
+MeshData cityDrum() {
+    // The drum's u runs against its angle so that its quads face outwards.
+    return gridSurface(48, 8, 6.0f, 2.0f, [&](float s, float t, Vec3& p, Vec3& n) {
+        const float angle = -s * 2 * kPi;
+        n = {0, std::cos(angle), std::sin(angle)};
+        p = Vec3(-cityLength / 2 + t * cityLength, 0, 0) + n * cityRadius;
+    });
+}
+
+// Every tower, turned onto the drum: the roof is vertices 0..3, wall w (1..4) is
+// vertices 4w..4w+3 with the first two at the foot and the last two at the top.
+std::vector<MeshData> cityTowers() {
+    ContentRandom random(1701);
+    const int around = 36, along = 14;
+    std::vector<MeshData> towers;
+    for (int a = 0; a < around; ++a)
+        for (int l = 0; l < along; ++l) {
+            if (random.unit() < 0.25f)
+                continue; // a square
+            const float angle = (a + 0.5f) * 2 * kPi / around;
+            const float x = -cityLength / 2 + (l + 0.5f) * cityLength / along;
+            const float height =
+                random.range(60.0f, 380.0f) * (random.unit() < 0.15f ? 1.8f : 1.0f);
+            const float width = random.range(70.0f, 120.0f);
+            // Build upright along -z, then turn it onto the drum: the box's -z
+            // becomes the outward direction at this angle.
+            MeshData tower =
+                box({-width / 2, -width / 2, -cityRadius - height},
+                    {width / 2, width / 2, -cityRadius + cityFootDepth}, 1.0f / 200.0f);
+            // Its base (the box's second face) stands inside the drum, never seen.
+            tower.positions.erase(tower.positions.begin() + 4, tower.positions.begin() + 8);
+            tower.normals.erase(tower.normals.begin() + 4, tower.normals.begin() + 8);
+            tower.uvs.erase(tower.uvs.begin() + 8, tower.uvs.begin() + 16);
+            tower.indices.erase(tower.indices.begin() + 6, tower.indices.begin() + 12);
+            for (uint32_t& index : tower.indices)
+                index -= index >= 8 ? 4 : 0;
+            const float turn = angle;
+            const float c = std::cos(turn), sn = std::sin(turn);
+            for (Vec3& p : tower.positions)
+                p = {p.x + x, p.y * c - p.z * sn, p.y * sn + p.z * c};
+            for (Vec3& nrm : tower.normals)
+                nrm = {nrm.x, nrm.y * c - nrm.z * sn, nrm.y * sn + nrm.z * c};
+            towers.push_back(std::move(tower));
+        }
+    return towers;
+}
+
 } // namespace
 
 namespace Models {
@@ -41,47 +94,40 @@ MeshData ring() {
 }
 
 MeshData cylinderCity() {
-    // Units as the tunnel draws them (it scales by 0.025): a drum 2400 long and 900
-    // in radius around the x axis, blocks of buildings standing out from it.
-    const float length = 2400.0f, radius = 900.0f;
-    MeshData city = gridSurface(48, 8, 6.0f, 2.0f, [&](float s, float t, Vec3& p, Vec3& n) {
-        const float angle = -s * 2 * kPi;
-        n = {0, std::cos(angle), std::sin(angle)};
-        p = Vec3(-length / 2 + t * length, 0, 0) + n * radius;
-    });
-    // The drum's u runs against its angle so that its quads face outwards.
-    ContentRandom random(1701);
-    const int around = 36, along = 14;
-    for (int a = 0; a < around; ++a)
-        for (int l = 0; l < along; ++l) {
-            if (random.unit() < 0.25f)
-                continue; // a square
-            const float angle = (a + 0.5f) * 2 * kPi / around;
-            const float x = -length / 2 + (l + 0.5f) * length / along;
-            const float height =
-                random.range(60.0f, 380.0f) * (random.unit() < 0.15f ? 1.8f : 1.0f);
-            const float width = random.range(70.0f, 120.0f);
-            // Build upright along -z, then turn it onto the drum: the box's -z
-            // becomes the outward direction at this angle.
-            MeshData tower = box({-width / 2, -width / 2, -radius - height},
-                                 {width / 2, width / 2, -radius + 40.0f}, 1.0f / 200.0f);
-            // Its base (the box's second face) stands inside the drum, never seen.
-            tower.positions.erase(tower.positions.begin() + 4, tower.positions.begin() + 8);
-            tower.normals.erase(tower.normals.begin() + 4, tower.normals.begin() + 8);
-            tower.uvs.erase(tower.uvs.begin() + 8, tower.uvs.begin() + 16);
-            tower.indices.erase(tower.indices.begin() + 6, tower.indices.begin() + 12);
-            for (uint32_t& index : tower.indices)
-                index -= index >= 8 ? 4 : 0;
-            const float turn = angle;
-            const float c = std::cos(turn), sn = std::sin(turn);
-            for (Vec3& p : tower.positions)
-                p = {p.x + x, p.y * c - p.z * sn, p.y * sn + p.z * c};
-            for (Vec3& nrm : tower.normals)
-                nrm = {nrm.x, nrm.y * c - nrm.z * sn, nrm.y * sn + nrm.z * c};
-            city.append(tower);
-        }
+    MeshData city = cityDrum();
+    for (const MeshData& tower : cityTowers())
+        city.append(tower);
     city.orientToNormals();
     return city;
+}
+
+MeshData cylinderCityInside() {
+    MeshData inside = cityDrum();
+    // Each wall of a tower from its foot up to the drum's radius: what a look
+    // into the drum through an open end can see of it from within.
+    for (const MeshData& tower : cityTowers())
+        for (uint32_t a = 4; a < 20; a += 4) {
+            const uint32_t b = a + 1, c = a + 2, d = a + 3;
+            const float share = cityFootDepth / length(tower.positions[d] - tower.positions[a]);
+            const Vec3& n = tower.normals[a];
+            auto corner = [&](uint32_t i) {
+                return inside.addVertex(tower.positions[i], n, tower.uvs[2 * i],
+                                        tower.uvs[2 * i + 1]);
+            };
+            // Along the wall from the foot corner `from` towards the top corner `to`.
+            auto cut = [&](uint32_t from, uint32_t to) {
+                const float* uv = &tower.uvs[0];
+                return inside.addVertex(
+                    tower.positions[from] + (tower.positions[to] - tower.positions[from]) * share,
+                    n, uv[2 * from] + (uv[2 * to] - uv[2 * from]) * share,
+                    uv[2 * from + 1] + (uv[2 * to + 1] - uv[2 * from + 1]) * share);
+            };
+            const uint32_t footA = corner(a), footB = corner(b);
+            const uint32_t cutB = cut(b, c), cutA = cut(a, d);
+            inside.addQuad(footA, footB, cutB, cutA);
+        }
+    inside.orientToNormals();
+    return inside;
 }
 
 MeshData leaf() {

@@ -16,8 +16,12 @@ constexpr RingSize ringSize{24.0f, 26.0f, 2.0f};
 
 // A machined ring of ringSize around the z axis, for the greetings' row.
 MeshData ring();
-// Buildings standing on a cylinder around the x axis, for the metaballs' tunnel.
+// Buildings standing on a cylinder around the x axis, for the metaballs' tunnel:
+// a drum open at both ends, and towers without bases whose feet reach into it.
 MeshData cylinderCity();
+// What a look into the drum through an open end can reach of that city: the
+// drum and the towers' walls up to the drum's radius, the same surfaces.
+MeshData cylinderCityInside();
 // A curled leaf blade from its stem at the origin along +x, seen from both sides.
 MeshData leaf();
 // A shallow cup of petals facing -z, seen from both sides.

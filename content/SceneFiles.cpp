@@ -17,8 +17,10 @@ void writeFlowerMeshes(OutputFolder& folder) {
 }
 
 void writeMetaballMeshes(OutputFolder& folder) {
+    // The second part serves the tunnel's look into the drums' open ends.
     folder.write("data/cylcity.nmd",
-                 ebrBytes("data/cylcity.nmd", {{"cylcity", Models::cylinderCity()}}));
+                 ebrBytes("data/cylcity.nmd", {{"cylcity", Models::cylinderCity()},
+                                               {"cylcity inside", Models::cylinderCityInside()}}));
 }
 
 void writePlanet(OutputFolder& folder) {

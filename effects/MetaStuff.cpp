@@ -3,6 +3,7 @@
 #include "camera/TrackTube.h"
 #include "core/Demo.h"
 #include "effects/BlurFilter.h"
+#include "effects/CityTunnel.h"
 #include "effects/LensFlare.h"
 #include "effects/MetaballGrid.h"
 #include "platform/Gl.h"
@@ -15,6 +16,7 @@
 #include "resources/EbrMesh.h"
 #include "resources/Geometry.h"
 
+#include <algorithm>
 #include <cmath>
 
 float metaballGlow = 0.0f;
@@ -90,6 +92,9 @@ void MetaStuff::load() {
     cityMesh = demo->getEbrMesh("data/cylcity.nmd");
     cityTexture = demo->getTexture("data/cylcity.jpg");
     cityProgram = demo->getProgramPair("data/meridian.cg", "vsPlain", "psPlainColor");
+    if (cityMesh->partCount() > 1) {
+        cityLayout = measureCity(meshView(*cityMesh->part(0)), meshView(*cityMesh->part(1)));
+    }
     grid = new MetaballGrid(gridSize);
     keepForLifetime(grid);
     // Left uninitialised: only the part a frame writes is ever touched.
@@ -138,25 +143,88 @@ void MetaStuff::drawTunnel(float t) {
     // Units of the city mesh: the tunnel stands 3500 from its axis.
     translate(20.0f, 30.0f, 30.0f);
     scale(0.025f, 0.025f, 0.025f);
-    for (int k = 0; k < 12; ++k) {
-        const float r = tunnelRingOffset(k, t);
-        pushMatrix();
-        translate(r - 3000.0f, 600.0f * std::sin(static_cast<float>(k) + t),
-                  800.0f * std::sin(static_cast<float>(k) + 0.77f * t));
-        for (int j = 0; j < 4; ++j) {
-            const float spin = static_cast<float>(20 * j + 40);
-            const float tint = static_cast<float>((4 * k + j) % 2);
-            const float color[4] = {0.95f + 0.1f * tint, 1.0f, 0.9f, 1.0f};
-            cityProgram->set4fv("color", color);
-            pushMatrix();
-            rotate(90.0f * static_cast<float>(j), 1.0f, 0.0f, 0.0f);
-            translate(0.0f, 3500.0f, 0.0f);
-            rotate(spin * t, 1.0f, 0.0f, 0.0f);
+
+    // Nearest first, by the distance of each city's centre from the eye.
+    const Vec3& eye = demo->controllerValues[0];
+    for (int n = 0; n < tunnelPieces; ++n) {
+        TunnelPiece& piece = pieces[n];
+        piece.group = n / 4;
+        piece.quarter = n % 4;
+        const float k = static_cast<float>(piece.group);
+        piece.offset = Vec3(tunnelRingOffset(piece.group, t) - 3000.0f, 600.0f * std::sin(k + t),
+                            800.0f * std::sin(k + 0.77f * t));
+        const float turn = 1.5707964f * static_cast<float>(piece.quarter);
+        const Vec3 centre =
+            Vec3(20.0f, 30.0f, 30.0f) +
+            (piece.offset + Vec3(0.0f, 3500.0f * std::cos(turn), 3500.0f * std::sin(turn))) *
+                0.025f;
+        piece.distance = dot(centre - eye, centre - eye);
+    }
+    std::sort(pieces, pieces + tunnelPieces,
+              [](const TunnelPiece& a, const TunnelPiece& b) { return a.distance < b.distance; });
+
+    float projection[16];
+    glGetFloatv(GL_PROJECTION_MATRIX, projection);
+    // Faces that look out, with the inward ones culled where they cannot show.
+    if (cityLayout.usable) {
+        glFrontFace(cityLayout.outwardWinding);
+    }
+    glCullFace(GL_BACK);
+    for (TunnelPiece& piece : pieces) {
+        pushPieceMatrix(piece, t);
+        float modelview[16];
+        glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
+        // Within 2.1 units the near plane could cut away a face that hides
+        // another; well beyond that, a city may leave its hidden faces out.
+        piece.view = viewPiece(cityLayout, modelview, projection, sceneTarget->width,
+                               sceneTarget->height, 8.0f);
+        if (piece.view.onScreen) {
+            setPieceColour(piece);
+            if (piece.view.whole) {
+                disableState(StateCap::CullFace);
+            } else {
+                enableState(StateCap::CullFace);
+            }
             cityMesh->part(0)->draw();
-            popMatrix();
         }
         popMatrix();
     }
+
+    // Inside the drums, where an open end shows.
+    enableState(StateCap::CullFace);
+    glCullFace(GL_FRONT);
+    glEnable(GL_SCISSOR_TEST);
+    for (const TunnelPiece& piece : pieces) {
+        const int* box = piece.view.endBox;
+        if (!piece.view.onScreen || piece.view.whole || box[2] == 0 || box[3] == 0) {
+            continue;
+        }
+        pushPieceMatrix(piece, t);
+        setPieceColour(piece);
+        glScissor(box[0], box[1], box[2], box[3]);
+        cityMesh->part(1)->draw();
+        popMatrix();
+    }
+    glDisable(GL_SCISSOR_TEST);
+    glFrontFace(GL_CCW);
+    disableState(StateCap::CullFace);
+}
+
+void MetaStuff::pushPieceMatrix(const TunnelPiece& piece, float t) {
+    // Ring group k, piece j: moved with its group, turned a quarter j about the
+    // tunnel's axis, spinning about its own.
+    const float spin = static_cast<float>(20 * piece.quarter + 40);
+    pushMatrix();
+    translate(piece.offset.x, piece.offset.y, piece.offset.z);
+    rotate(90.0f * static_cast<float>(piece.quarter), 1.0f, 0.0f, 0.0f);
+    translate(0.0f, 3500.0f, 0.0f);
+    rotate(spin * t, 1.0f, 0.0f, 0.0f);
+}
+
+void MetaStuff::setPieceColour(const TunnelPiece& piece) {
+    const float tint = static_cast<float>((4 * piece.group + piece.quarter) % 2);
+    const float color[4] = {0.95f + 0.1f * tint, 1.0f, 0.9f, 1.0f};
+    cityProgram->set4fv("color", color);
 }
 
 void MetaStuff::render() {

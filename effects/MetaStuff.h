@@ -2,6 +2,7 @@
 
 #include "core/Effect.h"
 #include "core/FullscreenPass.h"
+#include "effects/CityTunnel.h"
 #include "platform/Vec3.h"
 
 class BlurFilter;
@@ -13,6 +14,16 @@ class RenderTarget;
 class Texture;
 class TrackTube;
 struct MeshVertex;
+
+// One city of the tunnel in this frame.
+struct TunnelPiece {
+    int group = 0;         // ring group k, 0..11
+    int quarter = 0;       // piece j of the group, 0..3
+    Vec3 offset;           // the group's place, in the city mesh's units
+    float distance = 0.0f; // squared, from the eye to its centre
+    PieceView view;
+};
+constexpr int tunnelPieces = 48;
 
 // The climax: three interlocked tori of a scalar field, polygonised every frame,
 // tumbling through a tunnel of spinning cylinder cities with a thin tube winding
@@ -31,6 +42,8 @@ public:
     void drawSurface(int triangles);
     // The twelve ring groups of the tunnel, each of four spinning cities.
     void drawTunnel(float t);
+    void pushPieceMatrix(const TunnelPiece& piece, float t);
+    void setPieceColour(const TunnelPiece& piece);
 
     MetaballGrid* grid = nullptr;
     CgProgramPair* torusProgram = nullptr;
@@ -44,10 +57,12 @@ public:
     EbrMesh* cityMesh = nullptr;
     Texture* cityTexture = nullptr;
     CgProgramPair* cityProgram = nullptr;
+    CityLayout cityLayout;
     LensFlare* flare = nullptr;
     TrackTube* tube = nullptr;
     // The polygonised surface of the current frame, room for the most any field gives.
     MeshVertex* surface = nullptr;
+    TunnelPiece pieces[tunnelPieces];
 };
 
 // The demo time from which the tori's rings wobble.
