@@ -191,14 +191,13 @@ Box placedBox(const NmdNode& node) {
     }
     float reach[3];
     float middle[3] = {0.0f, 0.0f, 0.0f};
-    if (holdsOneValue(node.rotationKeys) && holdsOneValue(node.scaleKeys)) {
-        // One turn and one stretch for all time: the box's corners under them.
-        const NodeTransform at = nodeTransformAt(node, 0.0f);
-        float x = at.axis[0], y = at.axis[1], z = at.axis[2];
-        const float norm = std::sqrt(x * x + y * y + z * z);
-        x /= norm;
-        y /= norm;
-        z /= norm;
+    // One turn and one stretch for all time take the box's corners exactly
+    // where the axis is long enough to tell GL which way to turn.
+    const NodeTransform at = nodeTransformAt(node, 0.0f);
+    const float* a = at.axis;
+    const float norm = std::sqrt(a[0] * a[0] + a[1] * a[1] + a[2] * a[2]);
+    if (holdsOneValue(node.rotationKeys) && holdsOneValue(node.scaleKeys) && norm > 1e-3f) {
+        const float x = a[0] / norm, y = a[1] / norm, z = a[2] / norm;
         const float radians = at.angleDegrees * 0.017453292f;
         const float co = std::cos(radians), si = std::sin(radians), k = 1.0f - co;
         const float turn[3][3] = {{x * x * k + co, x * y * k - z * si, x * z * k + y * si},
@@ -213,8 +212,8 @@ Box placedBox(const NmdNode& node) {
             }
         }
     } else {
-        // Turning or stretching: a ball around the origin at the content's
-        // farthest corner, at the largest stretch.
+        // Turning, stretching or turning no clear way: a ball around the origin
+        // at the content's farthest corner, at the largest stretch.
         float largest = 0.0f;
         trackValues(node.scaleKeys, node.scale, [&](const float* s) {
             for (int c = 0; c < 3; ++c) {
@@ -233,16 +232,26 @@ Box placedBox(const NmdNode& node) {
 
     // Moved along its track: (x, z, -y) of the file's positions.
     Box placed;
+    bool finite = true;
     trackValues(node.positionKeys, node.position, [&](const float* p) {
         const float drawn[3] = {p[0], p[2], -p[1]};
         float low[3], high[3];
         for (int c = 0; c < 3; ++c) {
             low[c] = drawn[c] + middle[c] - reach[c];
             high[c] = drawn[c] + middle[c] + reach[c];
+            finite = finite && std::isfinite(low[c]) && std::isfinite(high[c]);
         }
         placed.include(low);
         placed.include(high);
     });
+    // A value that is no number could land anywhere: the box takes in everything.
+    if (!finite) {
+        for (int c = 0; c < 3; ++c) {
+            placed.low[c] = -std::numeric_limits<float>::infinity();
+            placed.high[c] = std::numeric_limits<float>::infinity();
+        }
+        return placed;
+    }
     // Rounding in the transforms stays far inside this margin.
     for (int c = 0; c < 3; ++c) {
         const float margin =

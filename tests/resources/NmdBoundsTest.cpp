@@ -107,3 +107,26 @@ TEST_F(NmdBoundsTest, NothingToDrawGivesAnEmptyBox) {
     nodes[0]->children[0]->mesh->positions = {0, 0, 0};
     EXPECT_FALSE(animatedBounds(nodes).empty());
 }
+
+TEST_F(NmdBoundsTest, OddValuesWidenTheBoxInsteadOfLosingANode) {
+    // A turn whose axis has no length (GL leaves such a turn out) and a track
+    // with a value that is no number.
+    std::vector<std::unique_ptr<NmdNode>> nodes;
+    auto unturned = meshNode({20, 0, 0, 21, 0, 0, 20, 1, 0});
+    unturned->rotation[3] = 0.5f;
+    nodes.push_back(std::move(unturned));
+    NmdBounds box = animatedBounds(nodes);
+    modelviewIdentity();
+    forEachVertex(*nodes[0], 0.0f, [&](const float* v) {
+        for (int c = 0; c < 3; ++c) {
+            EXPECT_GE(v[c], box.min[c]);
+            EXPECT_LE(v[c], box.max[c]);
+        }
+    });
+
+    auto lost = meshNode({0, 0, 0, 1, 0, 0, 0, 1, 0});
+    lost->positionKeys = {{{0, 0, 0}, 0.0f}, {{std::nanf(""), 0, 0}, 1.0f}};
+    nodes.push_back(std::move(lost));
+    box = animatedBounds(nodes);
+    EXPECT_TRUE(std::isinf(box.min[0]) && std::isinf(box.max[0]));
+}
