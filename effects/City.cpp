@@ -4,10 +4,13 @@
 #include "core/Demo.h"
 #include "effects/Billboards.h"
 #include "effects/LensFlare.h"
+#include "platform/Gl.h"
 #include "platform/GlState.h"
 #include "platform/Random.h"
 #include "resources/CgProgram.h"
+#include "resources/Geometry.h"
 #include "resources/NmdScene.h"
+#include "resources/Texture.h"
 
 #include <cmath>
 
@@ -28,6 +31,54 @@ const float figurePositions[19][2] = {
     {-264.43f, -150.78f}, {-329.51f, -151.82f}, {-335.57f, -100.12f}, {-435.59f, -180.37f},
     {-81.09f, -302.55f},  {60.54f, -185.38f},   {-141.69f, -281.47f}};
 constexpr float figureZ = -7.67f;
+
+// The camera's projection times its model-view, column-major as GL keeps them.
+struct ViewTransform {
+    float m[16];
+
+    static ViewTransform current() {
+        float projection[16], modelview[16];
+        glGetFloatv(GL_PROJECTION_MATRIX, projection);
+        glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
+        ViewTransform view;
+        for (int column = 0; column < 4; ++column) {
+            for (int row = 0; row < 4; ++row) {
+                float sum = 0.0f;
+                for (int k = 0; k < 4; ++k) {
+                    sum += projection[k * 4 + row] * modelview[column * 4 + k];
+                }
+                view.m[column * 4 + row] = sum;
+            }
+        }
+        return view;
+    }
+
+    float clip(int row, float x, float y, float z) const {
+        return m[row] * x + m[4 + row] * y + m[8 + row] * z + m[12 + row];
+    }
+
+    // Whether every corner of the box lies beyond one and the same side of the
+    // view; the box holds nothing visible then.
+    bool outside(const float low[3], const float high[3]) const {
+        int beyondAll = 0x3f;
+        for (int corner = 0; corner < 8; ++corner) {
+            const float x = corner & 1 ? high[0] : low[0];
+            const float y = corner & 2 ? high[1] : low[1];
+            const float z = corner & 4 ? high[2] : low[2];
+            const float c[4] = {clip(0, x, y, z), clip(1, x, y, z), clip(2, x, y, z),
+                                clip(3, x, y, z)};
+            // A little inside counts as beyond: rounding never hides a corner.
+            const float w = c[3] * (1.0f + 1e-4f) + 1e-4f;
+            int beyond = 0;
+            for (int axis = 0; axis < 3; ++axis) {
+                beyond |= (c[axis] < -w ? 1 : 0) << (2 * axis);
+                beyond |= (c[axis] > w ? 1 : 0) << (2 * axis + 1);
+            }
+            beyondAll &= beyond;
+        }
+        return beyondAll != 0;
+    }
+};
 
 constexpr int trailKeys = 150;
 constexpr int trailRings = 2500;
@@ -122,7 +173,7 @@ void City::render() {
     depthMask(false);
     clouds->program->bind();
     clouds->program->setTexture("tex0", cloudTexture);
-    clouds->render();
+    drawClouds();
     clouds->program->disableTexture("tex0");
     clouds->program->unbind();
     depthMask(true);
@@ -134,8 +185,16 @@ void City::render() {
     trailB->drawRange(5.0f * t - 8.0f, 5.0f * t + 2.0f);
     trailProgram->unbind();
 
-    // The scene's animation runs in milliseconds.
+    // The scene's animation runs in milliseconds. A copy wholly out of sight
+    // would only cost the time to turn its triangles away.
+    const ViewTransform view = ViewTransform::current();
     for (const auto& offset : tileOffsets) {
+        const NmdBounds& b = scene->bounds;
+        const float low[3] = {b.min[0] + offset[0], b.min[1] + offset[1], b.min[2]};
+        const float high[3] = {b.max[0] + offset[0], b.max[1] + offset[1], b.max[2]};
+        if (!plainDrawing && view.outside(low, high)) {
+            continue;
+        }
         pushMatrix();
         translate(offset[0], offset[1], 0.0f);
         scene->render(t * 1000.0f);
@@ -156,4 +215,55 @@ void City::render() {
     figures->program->disableTexture("tex0");
     figures->program->unbind();
     depthMask(true);
+}
+
+// Most of the time the clouds are seen from afar and their picture shrinks, so
+// they are sampled from its mipmaps. Near and inside the clouds at the end of
+// the flight they fill the screen larger than their picture: then only its
+// first level counts, and a software rasteriser samples it faster without the
+// mipmap chain. The sprites are drawn in their order, in runs of
+// the same kind.
+void City::drawClouds() {
+    if (plainDrawing) {
+        clouds->render();
+        return;
+    }
+    const ViewTransform view = ViewTransform::current();
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    // Sampled at level 0 alone with a margin: the rasteriser computes the level
+    // per pixel from its own rounding.
+    const float largerThan = 1.02f;
+
+    VertexBuffer& vertices = *clouds->vertices;
+    vertices.enable(0, 0);
+    vertices.enable(1, 10);
+    vertices.enable(2, 1);
+    vertices.enable(3, 11);
+    const int count = clouds->count();
+    int runStart = 0;
+    bool runLarge = false;
+    for (int i = 0; i <= count; ++i) {
+        bool large = false;
+        if (i < count) {
+            // Billboard i's corners stand 3 s and 4 s from its centre after
+            // projection: the quad is 3 s / w viewport widths wide on screen.
+            const float* v = vertices.data + 4 * i * vertices.floatsPerVertex;
+            const float w = view.clip(3, v[0], v[1], v[2]);
+            const float halfWidth = std::fabs(v[3]), halfHeight = std::fabs(v[4]);
+            large = w > 0.0f && halfWidth * viewport[2] >= largerThan * cloudTexture->width * w &&
+                    halfHeight * viewport[3] >= largerThan * cloudTexture->height * w;
+        }
+        if (i == count || (i > runStart && large != runLarge)) {
+            cloudTexture->setMinification(runLarge ? GL_LINEAR : GL_LINEAR_MIPMAP_LINEAR);
+            vertices.drawArrays(PrimitiveCode::Quads, 4 * runStart, 4 * (i - runStart));
+            runStart = i;
+        }
+        runLarge = large;
+    }
+    cloudTexture->setMinification(GL_LINEAR_MIPMAP_LINEAR);
+    vertices.disable(0);
+    vertices.disable(10);
+    vertices.disable(1);
+    vertices.disable(11);
 }

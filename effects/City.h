@@ -35,4 +35,10 @@ public:
     Billboards* clouds = nullptr;
     Texture* cloudTexture = nullptr;
     CgProgramPair* trailProgram = nullptr;
+    // Draws every copy of the city and samples every cloud from the mipmaps:
+    // the plain frame that the shortcuts must reproduce exactly.
+    bool plainDrawing = false;
+
+private:
+    void drawClouds();
 };

@@ -11,18 +11,6 @@
 
 #include <cmath>
 
-namespace {
-
-void setMinification(const Texture& texture, GLint filter) {
-    GLint bound = 0;
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-    glBindTexture(GL_TEXTURE_2D, texture.textureName);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
-    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(bound));
-}
-
-} // namespace
-
 Clouds::Clouds(Demo* demo) : Billboards(demo) {
     // Loaded in this order: the clouds, their flare, their flower.
     flare = new LensFlare(this);
@@ -83,9 +71,9 @@ void Clouds::render() {
     // frame. The sprites are nearly always larger on screen than their picture,
     // where its first level alone gives the same colour: sampled without the
     // mipmap chain they cost a third less. The other users of the picture keep it.
-    setMinification(*cloudTexture, GL_LINEAR);
+    cloudTexture->setMinification(GL_LINEAR);
     Billboards::render();
-    setMinification(*cloudTexture, GL_LINEAR_MIPMAP_LINEAR);
+    cloudTexture->setMinification(GL_LINEAR_MIPMAP_LINEAR);
     program->disableTexture("tex0");
     program->unbind();
     depthMask(true);

@@ -91,6 +91,14 @@ void Texture::create(const void* pixels) {
     glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
 }
 
+void Texture::setMinification(GLint glFilter) const {
+    GLint bound = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    glBindTexture(GL_TEXTURE_2D, textureName);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, glFilter);
+    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(bound));
+}
+
 void Texture::setWrap(int mode) {
     glBindTexture(GL_TEXTURE_2D, textureName);
     GLint wrap = mode == 1 ? GL_CLAMP : GL_REPEAT;

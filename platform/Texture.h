@@ -32,6 +32,9 @@ public:
 
     // 1 clamps both wrap modes; any other mode repeats.
     void setWrap(int mode);
+    // Sets the minification filter (a GL enumerant) and leaves the texture bound
+    // to the active unit as it was.
+    void setMinification(GLint glFilter) const;
 
     GLenum pixelFormat = 0;
     GLenum componentType = 0;

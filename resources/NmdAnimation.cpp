@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -116,4 +117,160 @@ NodeTransform nodeTransformAt(const NmdNode& node, float t) {
         transform.angleDegrees = angle * -57.29579f;
     }
     return transform;
+}
+
+namespace {
+
+// An axis-aligned box; empty while low lies above high.
+struct Box {
+    float low[3] = {std::numeric_limits<float>::infinity(), std::numeric_limits<float>::infinity(),
+                    std::numeric_limits<float>::infinity()};
+    float high[3] = {-std::numeric_limits<float>::infinity(),
+                     -std::numeric_limits<float>::infinity(),
+                     -std::numeric_limits<float>::infinity()};
+
+    bool empty() const { return !(low[0] <= high[0]); }
+    void include(const float p[3]) {
+        for (int c = 0; c < 3; ++c) {
+            low[c] = std::min(low[c], p[c]);
+            high[c] = std::max(high[c], p[c]);
+        }
+    }
+    void include(const Box& other) {
+        if (!other.empty()) {
+            include(other.low);
+            include(other.high);
+        }
+    }
+};
+
+// The values a track can take: its keys, or the rest value when it has fewer
+// than two (tracks interpolate between keys and hold the end values).
+template <typename Visit>
+void trackValues(const std::vector<NmdVectorKey>& keys, const float rest[3], Visit visit) {
+    if (keys.size() < 2) {
+        visit(rest);
+        return;
+    }
+    for (const NmdVectorKey& key : keys) {
+        visit(key.value);
+    }
+}
+
+template <typename Key> bool holdsOneValue(const std::vector<Key>& keys) {
+    for (const Key& key : keys) {
+        if (!std::equal(std::begin(key.value), std::end(key.value), keys[0].value)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The box, in the frame a node is drawn into, that the node and its children
+// fill at any time.
+Box placedBox(const NmdNode& node) {
+    Box content;
+    if (node.mesh) {
+        const std::vector<float>& p = node.mesh->positions;
+        for (size_t i = 0; i + 2 < p.size(); i += 3) {
+            content.include(&p[i]);
+        }
+    }
+    for (const auto& child : node.children) {
+        content.include(placedBox(*child));
+    }
+    if (content.empty()) {
+        return content;
+    }
+
+    // The content turned and stretched about the node's origin.
+    float centre[3], extent[3];
+    for (int c = 0; c < 3; ++c) {
+        centre[c] = 0.5f * (content.low[c] + content.high[c]);
+        extent[c] = 0.5f * (content.high[c] - content.low[c]);
+    }
+    float reach[3];
+    float middle[3] = {0.0f, 0.0f, 0.0f};
+    // One turn and one stretch for all time take the box's corners exactly
+    // where the axis is long enough to tell GL which way to turn.
+    const NodeTransform at = nodeTransformAt(node, 0.0f);
+    const float* a = at.axis;
+    const float norm = std::sqrt(a[0] * a[0] + a[1] * a[1] + a[2] * a[2]);
+    if (holdsOneValue(node.rotationKeys) && holdsOneValue(node.scaleKeys) && norm > 1e-3f) {
+        const float x = a[0] / norm, y = a[1] / norm, z = a[2] / norm;
+        const float radians = at.angleDegrees * 0.017453292f;
+        const float co = std::cos(radians), si = std::sin(radians), k = 1.0f - co;
+        const float turn[3][3] = {{x * x * k + co, x * y * k - z * si, x * z * k + y * si},
+                                  {y * x * k + z * si, y * y * k + co, y * z * k - x * si},
+                                  {x * z * k - y * si, y * z * k + x * si, z * z * k + co}};
+        for (int r = 0; r < 3; ++r) {
+            reach[r] = 0.0f;
+            for (int c = 0; c < 3; ++c) {
+                const float m = turn[r][c] * at.scale[c];
+                middle[r] += m * centre[c];
+                reach[r] += std::fabs(m) * extent[c];
+            }
+        }
+    } else {
+        // Turning, stretching or turning no clear way: a ball around the origin
+        // at the content's farthest corner, at the largest stretch.
+        float largest = 0.0f;
+        trackValues(node.scaleKeys, node.scale, [&](const float* s) {
+            for (int c = 0; c < 3; ++c) {
+                largest = std::max(largest, std::fabs(s[c]));
+            }
+        });
+        float farthest = 0.0f;
+        for (int c = 0; c < 3; ++c) {
+            const float m = std::fabs(centre[c]) + extent[c];
+            farthest += m * m;
+        }
+        for (float& r : reach) {
+            r = std::sqrt(farthest) * largest;
+        }
+    }
+
+    // Moved along its track: (x, z, -y) of the file's positions.
+    Box placed;
+    bool finite = true;
+    trackValues(node.positionKeys, node.position, [&](const float* p) {
+        const float drawn[3] = {p[0], p[2], -p[1]};
+        float low[3], high[3];
+        for (int c = 0; c < 3; ++c) {
+            low[c] = drawn[c] + middle[c] - reach[c];
+            high[c] = drawn[c] + middle[c] + reach[c];
+            finite = finite && std::isfinite(low[c]) && std::isfinite(high[c]);
+        }
+        placed.include(low);
+        placed.include(high);
+    });
+    // A value that is no number could land anywhere: the box takes in everything.
+    if (!finite) {
+        for (int c = 0; c < 3; ++c) {
+            placed.low[c] = -std::numeric_limits<float>::infinity();
+            placed.high[c] = std::numeric_limits<float>::infinity();
+        }
+        return placed;
+    }
+    // Rounding in the transforms stays far inside this margin.
+    for (int c = 0; c < 3; ++c) {
+        const float margin =
+            1e-3f + 1e-4f * std::max(std::fabs(placed.low[c]), std::fabs(placed.high[c]));
+        placed.low[c] -= margin;
+        placed.high[c] += margin;
+    }
+    return placed;
+}
+
+} // namespace
+
+NmdBounds animatedBounds(const std::vector<std::unique_ptr<NmdNode>>& nodes) {
+    Box all;
+    for (const auto& node : nodes) {
+        all.include(placedBox(*node));
+    }
+    NmdBounds bounds;
+    std::copy(all.low, all.low + 3, bounds.min);
+    std::copy(all.high, all.high + 3, bounds.max);
+    return bounds;
 }

@@ -23,3 +23,15 @@ struct NodeTransform {
 };
 
 NodeTransform nodeTransformAt(const NmdNode& node, float t);
+
+// A box in the drawing frame that holds every vertex the nodes can draw at any
+// time: a node's translation stays within its rest value and its keys (tracks
+// interpolate between keys and hold the end values), a rotation keeps lengths,
+// and a scale stretches by at most its largest component. With no vertex to
+// draw, min lies above max.
+struct NmdBounds {
+    float min[3];
+    float max[3];
+    bool empty() const { return !(min[0] <= max[0]); }
+};
+NmdBounds animatedBounds(const std::vector<std::unique_ptr<NmdNode>>& nodes);

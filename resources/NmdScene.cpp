@@ -74,6 +74,7 @@ NmdScene::NmdScene(const std::string& fileName, bool loadTextures,
     for (const auto& node : nodes) {
         buildGeometry(*node);
     }
+    bounds = animatedBounds(nodes);
 
     for (int i = 0; i < 24; ++i) {
         parameterNames[i] = parameterTable[i];

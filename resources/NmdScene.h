@@ -1,5 +1,6 @@
 #pragma once
 
+#include "resources/NmdAnimation.h"
 #include "resources/NmdFile.h"
 
 #include <map>
@@ -55,6 +56,9 @@ public:
     std::map<int, std::string> parameterNames;
     std::map<const NmdNode*, std::unique_ptr<Geometry>> geometries;
     float camera[10] = {};
+    // Where render can draw at any time, in the frame it draws into: lets an
+    // owner skip a copy of the scene that lies wholly outside its view.
+    NmdBounds bounds = {};
     // When 0 the scene binds no material programs and draws with whatever the
     // caller has bound.
     unsigned char useShaders = 1;

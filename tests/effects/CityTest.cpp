@@ -262,6 +262,54 @@ TEST_F(CityTest, FourCopiesOfTheCityStandSideBySide) {
     }
 }
 
+TEST_F(CityTest, ShortcutsDrawExactlyThePlainFrame) {
+    // Copies out of sight are skipped and clouds larger on screen than their
+    // picture are sampled without mipmaps: neither may change a pixel.
+    auto frame = [&](bool plain, float t, const Vec3& eye, const Vec3& target) {
+        city().plainDrawing = plain;
+        city().scene->drawCounts = {};
+        render(t, eye, target);
+        city().plainDrawing = false;
+        std::vector<unsigned char> pixels(800 * 600 * 4);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(0, 0, 800, 600, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        return pixels;
+    };
+    const float* cloud = sprite(*city().clouds, 0);
+    const Vec3 cloudCentre(cloud[0], cloud[1], cloud[2]);
+    struct View {
+        const char* what;
+        float t;
+        Vec3 eye, target;
+        bool skipsCopies;
+    };
+    const View views[] = {
+        {"over the city's east edge looking away from the western copies", 5.0f,
+         Vec3(150.0f, 100.0f, -40.0f), Vec3(300.0f, 250.0f, -20.0f), true},
+        {"high above all four copies, the clouds small", 3.0f, Vec3(-275.0f, 150.0f, -700.0f),
+         Vec3(-275.0f, -189.0f, 0.0f), false},
+        {"among the clouds, one filling the screen", 23.0f, cloudCentre + Vec3(20.0f, 15.0f, 10.0f),
+         cloudCentre, false},
+        {"down the first street at dusk", 9.0f, Vec3(-30.0f, 95.0f, -40.0f),
+         Vec3(-35.0f, 0.0f, -15.0f), false},
+    };
+    for (const View& view : views) {
+        const std::vector<unsigned char> plain = frame(true, view.t, view.eye, view.target);
+        const long long plainDraws = city().scene->drawCounts.draws;
+        const std::vector<unsigned char> quick = frame(false, view.t, view.eye, view.target);
+        const long long quickDraws = city().scene->drawCounts.draws;
+        int differing = 0;
+        for (size_t i = 0; i < plain.size(); ++i)
+            differing += plain[i] != quick[i];
+        EXPECT_EQ(differing, 0) << view.what;
+        if (view.skipsCopies)
+            EXPECT_LT(quickDraws, plainDraws) << view.what;
+        else
+            EXPECT_LE(quickDraws, plainDraws) << view.what;
+    }
+    expectNoGlError();
+}
+
 TEST_F(CityTest, FlightShowsCityTrailsAndSkyAndMovesOn) {
     // Low over the first street, looking along the trails' path.
     auto frame = [&](float t) {
