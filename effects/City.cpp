@@ -7,10 +7,10 @@
 #include "platform/Gl.h"
 #include "platform/GlState.h"
 #include "platform/Random.h"
+#include "platform/Texture.h"
 #include "resources/CgProgram.h"
 #include "resources/Geometry.h"
 #include "resources/NmdScene.h"
-#include "resources/Texture.h"
 
 #include <cmath>
 
