@@ -14,8 +14,8 @@ namespace {
 
 constexpr int gridSize = 45;
 
-// One frame as the effect makes it, at animation value 2t.
-int metaballFrame(MetaballGrid& grid, MeshVertex* surface, float t, bool wobble, bool plainly) {
+// The field of the three tori at animation value 2t, from a reset grid.
+void torusField(MetaballGrid& grid, float t, bool wobble, bool plainly) {
     grid.resetValues();
     Vec3 centres[3], axes[3];
     torusPlacement(2.0f * t, centres, axes);
@@ -26,6 +26,11 @@ int metaballFrame(MetaballGrid& grid, MeshVertex* surface, float t, bool wobble,
             grid.addTorus(centres[n], axes[n], 11.0f, 3.0f, wobble);
         }
     }
+}
+
+// One frame as the effect makes it.
+int metaballFrame(MetaballGrid& grid, MeshVertex* surface, float t, bool wobble, bool plainly) {
+    torusField(grid, t, wobble, plainly);
     grid.computeNormals();
     return grid.polygonise(surface);
 }
@@ -53,16 +58,7 @@ void BM_MetaballField(benchmark::State& state) {
     const bool plainly = state.range(1) != 0;
     float t = 13.0f;
     for (auto _ : state) {
-        grid.resetValues();
-        Vec3 centres[3], axes[3];
-        torusPlacement(2.0f * t, centres, axes);
-        for (int n = 0; n < 3; ++n) {
-            if (plainly) {
-                addTorusPlainly(grid, centres[n], axes[n], 11.0f, 3.0f, wobble);
-            } else {
-                grid.addTorus(centres[n], axes[n], 11.0f, 3.0f, wobble);
-            }
-        }
+        torusField(grid, t, wobble, plainly);
         benchmark::DoNotOptimize(grid.points.data());
         t += 0.016f;
     }
