@@ -171,6 +171,14 @@ void Camrig::render() {
         }
     }
 
+    writeControllers();
+}
+
+void Camrig::skip() {
+    writeControllers();
+}
+
+void Camrig::writeControllers() {
     for (int k = 0; k < trackBankSize; ++k) {
         demo->controllerValues[k] = tracks[k].value(localTime);
     }

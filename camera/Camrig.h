@@ -26,6 +26,8 @@ public:
 
     void load() override;
     void render() override;
+    // A frame a seek passes over still moves the camera on.
+    void skip() override;
 
     // Bank slot 0 .. 7 is "data/tracks/1.crg" .. "data/tracks/8.crg".
     bool saveBank(int slot);
@@ -52,6 +54,7 @@ private:
     void drawPanel();
     void drawReadouts();
     void flyCamera();
+    void writeControllers();
     void addDefaultKeys(bool onlyWhereEmpty);
     float screenX(float time) const;
 

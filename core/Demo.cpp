@@ -126,6 +126,80 @@ void Demo::renderFrame(float now, float delta) {
     if (hasMusic()) {
         Music::spectrum(spectrum);
     }
+    onGrid = false;
+    renderActiveEntries();
+}
+
+void Demo::setFrameClock(const FrameGrid& grid, long frame) {
+    const double seconds = grid.time(frame);
+    time = static_cast<float>(seconds);
+    frameDelta = static_cast<float>(1.0 / grid.rate);
+    if (hasMusic()) {
+        Music::spectrumAt(seconds, spectrum);
+    }
+    onGrid = true;
+    playedGrid = grid;
+    playedFrame = frame;
+}
+
+void Demo::playFrame(const FrameGrid& grid, long frame) {
+    setFrameClock(grid, frame);
+    renderActiveEntries();
+}
+
+void Demo::skipFrame(const FrameGrid& grid, long frame) {
+    setFrameClock(grid, frame);
+    for (int i = 0; i < timeline.count; ++i) {
+        const TimelineEntry& entry = timeline[i];
+        if (entry.start <= time && time < entry.start + entry.duration) {
+            Effect* effect = entry.effect;
+            effect->start = entry.start;
+            effect->duration = entry.duration;
+            effect->localTime = *effect->timeSource - entry.start;
+            effect->fraction = effect->localTime / entry.duration;
+            effect->skip();
+        }
+    }
+}
+
+void Demo::rewind() {
+    for (Vec3& value : controllerValues) {
+        value = Vec3();
+    }
+    for (int i = 0; i < effects.count; ++i) {
+        effects[i]->rewind();
+    }
+    onGrid = false;
+}
+
+bool Demo::seek(const FrameGrid& grid, long frame, bool (*stop)()) {
+    if (!seekPlan) {
+        seekPlan = std::make_unique<SeekPlan>(timeline);
+    }
+    long from = playedFrame + 1;
+    if (!onGrid || !(playedGrid == grid) || playedFrame >= frame) {
+        rewind();
+        from = grid.firstFrame();
+    }
+    // The frames before the target are not timed as frames of their own.
+    EffectObserver* observer = effectObserver;
+    effectObserver = nullptr;
+    bool stopped = false;
+    for (long k = from; k < frame && !stopped; ++k) {
+        if (seekPlan->draws(grid, k, frame)) {
+            playFrame(grid, k);
+            ++seekFramesDrawn;
+        } else {
+            skipFrame(grid, k);
+            ++seekFramesSkipped;
+        }
+        stopped = stop != nullptr && stop();
+    }
+    effectObserver = observer;
+    return !stopped;
+}
+
+void Demo::renderActiveEntries() {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     for (int i = 0; i < timeline.count; ++i) {
         const TimelineEntry& entry = timeline[i];

@@ -2,6 +2,7 @@
 
 #include "core/Effect.h"
 #include "core/GrowArray.h"
+#include "core/Seek.h"
 #include "core/Timer.h"
 #include "platform/Vec3.h"
 
@@ -63,6 +64,18 @@ public:
     // Sets time and frameDelta, fills the spectrum, clears and renders every
     // active entry in insertion order.
     void renderFrame(float time, float frameDelta);
+
+    // Frames on a fixed grid, as the capture tool renders them and as the
+    // player starts from a time. playFrame draws frame `frame` of the grid, with
+    // the spectrum of the music at its time. seek brings everything a frame
+    // inherits from the frames before it to what it is when the demo has played
+    // every frame of the grid before `frame`, drawing as few of them as that
+    // takes; a frame played after it is the one the demo shows there. Going on
+    // along the grid costs nothing; anything else starts again from time 0.
+    // `stop`, when given, is asked before every frame: a seek it stops returns
+    // false and leaves the state of some earlier frame.
+    bool seek(const FrameGrid& grid, long frame, bool (*stop)() = nullptr);
+    void playFrame(const FrameGrid& grid, long frame);
     void closeWindow();
     bool hasMusic() const;
 
@@ -112,11 +125,28 @@ public:
     FullscreenPass* copyProgram = nullptr;
     std::map<std::string, void*> gpuCache;
     EffectObserver* effectObserver = nullptr;
+    // What seeks have cost so far: the frames they drew and those they skipped.
+    long seekFramesDrawn = 0;
+    long seekFramesSkipped = 0;
     // The effect the loading pass is loading, -1 outside the pass.
     int loadingEffect = -1;
 
 private:
+    // Frame `frame` of the grid with everything but the drawing: every active
+    // entry's effect skips it.
+    void skipFrame(const FrameGrid& grid, long frame);
+    void setFrameClock(const FrameGrid& grid, long frame);
+    void renderActiveEntries();
+    // Back to the state before the first frame: controllers at zero, every
+    // effect rewound.
+    void rewind();
+
     double lastLoadProgress = 0.0;
+    std::unique_ptr<SeekPlan> seekPlan;
+    // The last frame played or skipped on a grid; none after a frame off grid.
+    bool onGrid = false;
+    FrameGrid playedGrid;
+    long playedFrame = 0;
     std::unique_ptr<GlWindow> ownedWindow;
     std::unique_ptr<OutlineFont> ownedFont;
 };

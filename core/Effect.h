@@ -17,6 +17,13 @@ public:
 
     virtual void load() {}
     virtual void render() {}
+    // For a seek, which passes over frames without drawing them: carry over
+    // one such frame what a drawn frame leaves for the next (an accumulator, a
+    // field kept from frame to frame), and draw nothing. Most effects keep
+    // nothing of theirs from frame to frame.
+    virtual void skip() {}
+    // Puts what frames carry over back as it stands before the first frame.
+    virtual void rewind() {}
 
     // Sets start, duration, localTime and fraction from the time source, then renders.
     void renderSpan(float start, float duration);

@@ -223,6 +223,14 @@ void Music::spectrum(float* magnitudes) {
     state.stream->spectrumAt(readHeardFrame(), magnitudes);
 }
 
+void Music::spectrumAt(double seconds, float* magnitudes) {
+    if (!state.stream) {
+        std::fill(magnitudes, magnitudes + MusicSpectrum::binCount, 0.0f);
+        return;
+    }
+    state.stream->spectrumAt(MusicStream::frameAt(seconds), magnitudes);
+}
+
 bool Music::hasStream() {
     return state.stream && (state.virtualMode || state.device != 0);
 }

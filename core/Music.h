@@ -23,6 +23,8 @@ void seek(double seconds);
 float position();
 // 256 magnitudes of the 512 most recent samples heard.
 void spectrum(float* magnitudes);
+// The same for what is heard at `seconds`, wherever the music stands.
+void spectrumAt(double seconds, float* magnitudes);
 // Whether a stream was opened and something advances it (the device or the
 // virtual clock); without one the demo clocks itself from its timer.
 bool hasStream();

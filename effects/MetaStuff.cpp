@@ -113,7 +113,7 @@ void MetaStuff::load() {
     bindWindowTarget();
 }
 
-int MetaStuff::updateSurface(float animation, bool wobble) {
+void MetaStuff::updateField(float animation, bool wobble) {
     grid->resetValues();
     Vec3 centres[3], axes[3];
     torusPlacement(animation, centres, axes);
@@ -121,7 +121,30 @@ int MetaStuff::updateSurface(float animation, bool wobble) {
         grid->addTorus(centres[n], axes[n], 11.0f, 3.0f, wobble);
     }
     grid->computeNormals();
+}
+
+int MetaStuff::updateSurface(float animation, bool wobble) {
+    updateField(animation, wobble);
     return grid->polygonise(surface);
+}
+
+float MetaStuff::advanceGlow() {
+    float animation = 2.0f * localTime;
+    if (!demo->paused) {
+        metaballGlow = (cube(spectrum[0]) * 2.5f + metaballGlow) * 0.95f;
+        animation += metaballGlow * *frameDelta;
+    }
+    return animation;
+}
+
+void MetaStuff::skip() {
+    const float animation = advanceGlow();
+    updateField(animation, *timeSource >= metaballWobbleFrom);
+}
+
+void MetaStuff::rewind() {
+    metaballGlow = 0.0f;
+    grid->resetNormals();
 }
 
 void MetaStuff::drawSurface(int triangles) {
@@ -230,11 +253,7 @@ void MetaStuff::setPieceColour(const TunnelPiece& piece) {
 void MetaStuff::render() {
     const float t = localTime;
     const float level = spectrum[0];
-    float animation = 2.0f * t;
-    if (!demo->paused) {
-        metaballGlow = (cube(level) * 2.5f + metaballGlow) * 0.95f;
-        animation += metaballGlow * *frameDelta;
-    }
+    const float animation = advanceGlow();
 
     disableState(StateCap::CullFace);
     sceneTarget->bind();

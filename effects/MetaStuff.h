@@ -35,7 +35,14 @@ public:
 
     void load() override;
     void render() override;
+    // The glow and the grid's normals carry over from frame to frame.
+    void skip() override;
+    void rewind() override;
 
+    // Moves the glow accumulator on by this frame; returns the animation value.
+    float advanceGlow();
+    // The field of this frame and the normals of the points near its surface.
+    void updateField(float animation, bool wobble);
     // The field of this frame polygonised into surface; returns the triangle count.
     int updateSurface(float animation, bool wobble);
     // The surface, back faces culled.

@@ -135,6 +135,23 @@ MetaballGrid::MetaballGrid(int size_) : size(size_) {
     }
     points.assign(static_cast<size_t>(size) * size * size, GridPoint{0.0f, 0.0f, 0.0f, 0.0f});
     below.assign(points.size(), 0);
+    resetNormals();
+    const int n = size - 1;
+    cellCorners.resize(static_cast<size_t>(cellCount()) * 8);
+    uint32_t* link = cellCorners.data();
+    for (int k = 0; k < n; ++k) {
+        for (int j = 0; j < n; ++j) {
+            for (int i = 0; i < n; ++i) {
+                for (const int8_t* step : marchingCornerSteps) {
+                    *link++ = static_cast<uint32_t>(((k + step[2]) * size + j + step[1]) * size +
+                                                    i + step[0]);
+                }
+            }
+        }
+    }
+}
+
+void MetaballGrid::resetNormals() {
     // The outer planes are never written, so where a torus reaches out of the
     // grid its surface is closed off between them and the next plane in. Their
     // normals (never computed) face out of the grid, so that the closing faces
@@ -147,19 +164,6 @@ MetaballGrid::MetaballGrid(int size_) : size(size_) {
                 p.nx = x == 0 ? -1.0f : (x == last ? 1.0f : 0.0f);
                 p.ny = y == 0 ? -1.0f : (y == last ? 1.0f : 0.0f);
                 p.nz = z == 0 ? -1.0f : (z == last ? 1.0f : 0.0f);
-            }
-        }
-    }
-    const int n = size - 1;
-    cellCorners.resize(static_cast<size_t>(cellCount()) * 8);
-    uint32_t* link = cellCorners.data();
-    for (int k = 0; k < n; ++k) {
-        for (int j = 0; j < n; ++j) {
-            for (int i = 0; i < n; ++i) {
-                for (const int8_t* step : marchingCornerSteps) {
-                    *link++ = static_cast<uint32_t>(((k + step[2]) * size + j + step[1]) * size +
-                                                    i + step[0]);
-                }
             }
         }
     }

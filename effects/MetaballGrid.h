@@ -33,6 +33,9 @@ public:
 
     // Every value to 0; the normals stay as they are.
     void resetValues();
+    // The normals as a new grid has them: those of the outer planes face out of
+    // the grid, all others are zero.
+    void resetNormals();
     // Adds b^2 / d^2, clamped to 0 .. 3, where d is the distance to the torus's
     // core ring (centre c, unit axis a, major radius R, thickness b), over the
     // points of the torus's box (never the grid's outer planes). With wobble the ring bulges in x

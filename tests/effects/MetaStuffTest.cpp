@@ -6,6 +6,7 @@
 #include "camera/TrackTube.h"
 #include "core/Demo.h"
 #include "core/FullscreenPass.h"
+#include "core/Seek.h"
 #include "effects/MetaballGrid.h"
 #include "platform/Gl.h"
 #include "platform/GlState.h"
@@ -143,6 +144,58 @@ TEST_F(MetaStuffTest, GlowAccumulatesTheCubedBassUnlessPaused) {
     // Outside the slot the effect does not run, and the value stays.
     demo.renderFrame(150.0f, 0.02f);
     EXPECT_EQ(metaballGlow, held);
+}
+
+// Holds the camera where the fixture put it, as the camera rig holds it to its
+// tracks, also over the frames a seek skips.
+class StillCamera : public Effect {
+public:
+    StillCamera(Demo* demo, Vec3 eye_, Vec3 target_) : Effect(demo), eye(eye_), target(target_) {}
+    void render() override { skip(); }
+    void skip() override {
+        demo->controllerValues[0] = eye;
+        demo->controllerValues[1] = target;
+    }
+    Vec3 eye, target;
+};
+
+TEST_F(MetaStuffTest, ASeekCarriesTheGlowAndTheFieldAsPlayingEveryFrameDoes) {
+    demo.addEntry(0.0f, 1000.0f,
+                  new StillCamera(&demo, demo.controllerValues[0], demo.controllerValues[1]));
+    demo.spectrum[0] = 0.6f;
+    const FrameGrid grid{10.0, 0.0};
+    auto frame = [] {
+        std::vector<unsigned char> pixels(800 * 600 * 4);
+        glReadPixels(0, 0, 800, 600, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        return pixels;
+    };
+    // Every frame of the slot up to 166.6 s played, some of them drawn.
+    ASSERT_TRUE(demo.seek(grid, 1660));
+    for (long k = 1660; k <= 1666; ++k) {
+        demo.playFrame(grid, k);
+    }
+    const float glow = metaballGlow;
+    const std::vector<unsigned char> played = frame();
+
+    // From the start again: the slot's frames skipped, only 166.6 s drawn.
+    const long drawnBefore = demo.seekFramesDrawn;
+    ASSERT_TRUE(demo.seek(grid, 1666));
+    EXPECT_EQ(demo.seekFramesDrawn, drawnBefore + 1); // the empty stretch's last frame
+    const float glowBefore = metaballGlow;
+    demo.playFrame(grid, 1666);
+    EXPECT_EQ(metaballGlow, glow);
+    EXPECT_TRUE(frame() == played) << "the frame differs from the one played up to it";
+
+    // What a frame carries shows: the normals kept from earlier frames...
+    metaballGlow = glowBefore;
+    meta->grid->resetNormals();
+    demo.playFrame(grid, 1666);
+    EXPECT_FALSE(frame() == played);
+    // ... and the glow.
+    ASSERT_TRUE(demo.seek(grid, 1666));
+    metaballGlow = 0.0f;
+    demo.playFrame(grid, 1666);
+    EXPECT_FALSE(frame() == played);
 }
 
 TEST_F(MetaStuffTest, FrameIsBrighterOnTheBassAndLeavesTheWindowAsItFoundIt) {
