@@ -17,9 +17,12 @@ int capture(int argc, char** argv) {
             return 0;
         }
     }
+    // Relative paths on the command line are the caller's: they are made
+    // absolute before the program changes to its own folder.
+    MeridianDemo demo;
     CaptureOptions options;
     std::string error;
-    if (!parseCaptureOptions(argc, argv, options, error)) {
+    if (!parseCaptureOptions(argc, argv, demo.length, options, error)) {
         fprintf(stderr, "lumora-capture: %s\n%s", error.c_str(), captureUsage);
         return 2;
     }
@@ -27,7 +30,6 @@ int capture(int argc, char** argv) {
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
     setenv("SDL_AUDIODRIVER", "dummy", 0);
     changeToProgramFolder();
-    MeridianDemo demo;
     return runCapture(demo, options);
 }
 

@@ -3,6 +3,7 @@
 #include "core/Demo.h"
 #include "core/FullscreenPass.h"
 #include "core/Music.h"
+#include "core/VideoEncoder.h"
 #include "platform/Gl.h"
 #include "platform/GlState.h"
 #include "platform/GlWindow.h"
@@ -15,6 +16,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -22,17 +24,24 @@
 #include <map>
 
 const char* const captureUsage =
-    "usage: lumora-capture [--at SECONDS]... [--from A --to B [--fps N]] [--video FILE]\n"
+    "usage: lumora-capture [--at SECONDS]... [--from A --to B] [--fps N] [--video FILE]\n"
     "                      [--out DIR] [--samples N] [--bench] [--quiet]\n"
-    "  --at SECONDS   render one frame at that time into OUT/at-SECONDS.png (repeatable)\n"
-    "  --from, --to   render the frames A, A + 1/N, ... below B into OUT/frame-NNNNNN.png\n"
-    "  --fps N        frames per second of a range (default 30)\n"
+    "Renders the demo's frames as the player shows them when it plays the demo from\n"
+    "the start at N frames a second.\n"
+    "  --at SECONDS   render the frame at that time into OUT/at-SECONDS.png (repeatable,\n"
+    "                 in any order)\n"
+    "  --from, --to   render the frames at multiples of 1/N from A up to B, B left out,\n"
+    "                 into OUT/frame-NNNNNN.png\n"
+    "  --fps N        frames per second (default 30)\n"
     "  --video FILE   encode the range with ffmpeg, with the soundtrack, instead of PNGs\n"
     "  --out DIR      folder for the pictures (default capture)\n"
     "  --samples N    multisample samples of the window: 0 the driver's smallest\n"
     "                 multisample format, as lumora-player (default: none)\n"
     "  --bench        print per-frame and per-effect render times\n"
-    "  --quiet        no progress bar\n";
+    "  --quiet        no progress bar\n"
+    "  --help         print this and exit\n"
+    "Times lie from 0 up to the demo's length. Ctrl-C or SIGTERM stops a render after\n"
+    "the frame under way; what was written stays usable.\n";
 
 namespace {
 
@@ -145,6 +154,7 @@ public:
             return;
         }
         last = percent;
+        lastDone = done;
         char bar[41];
         int filled = 40 * done / total;
         for (int i = 0; i < 40; ++i) {
@@ -157,41 +167,32 @@ public:
         }
         fflush(stderr);
     }
+    // Ends the bar's line where it stopped short.
+    void finish() {
+        if (enabled && last >= 0 && lastDone != total) {
+            fputc('\n', stderr);
+        }
+    }
 
 private:
     bool enabled;
     int total;
     int last = -1;
+    int lastDone = 0;
 };
 
-class Renderer {
+// The window's picture, read back after a frame: to a PNG, or to the encoder.
+class Readback {
 public:
-    Renderer(Demo& demo_, const CaptureOptions& options_)
-        : demo(demo_), options(options_),
-          pixels(static_cast<size_t>(demo_.width) * demo_.height * 4) {}
-
-    // Renders the frame at `seconds` as the player would, with the music standing
-    // at that time; frameDelta is one frame of the capture rate.
-    void render(double seconds) {
-        SDL_PumpEvents();
-        Music::setVirtualPosition(seconds);
-        float now = static_cast<float>(seconds);
-        auto started = std::chrono::steady_clock::now();
-        demo.renderFrame(now, static_cast<float>(1.0 / options.fps));
-        if (options.bench) {
-            glFinish();
-            frameTimes.push_back(std::chrono::duration<double, std::milli>(
-                                     std::chrono::steady_clock::now() - started)
-                                     .count());
-        }
-    }
+    Readback(int width_, int height_)
+        : width(width_), height(height_), pixels(static_cast<size_t>(width_) * height_ * 4) {}
 
     // The back buffer, bottom row first, as RGBA.
     const std::vector<unsigned char>& read() {
         glBindFramebuffer(GL_FRAMEBUFFER, 0);
         glReadBuffer(GL_BACK);
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glReadPixels(0, 0, demo.width, demo.height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
         // Effects may leave alpha anywhere; the picture is opaque.
         for (size_t i = 3; i < pixels.size(); i += 4) {
             pixels[i] = 255;
@@ -199,11 +200,20 @@ public:
         return pixels;
     }
 
+    bool savePng(const std::string& file) {
+        read();
+        if (!::writePng(file, width, height, 4, pixels.data(), true)) {
+            fprintf(stderr, "lumora-capture: cannot write %s\n", file.c_str());
+            return false;
+        }
+        return true;
+    }
+
     // Video frames go out through two pixel buffers, a frame behind: the read
     // of the frame just rendered is started, and the frame before it, whose
     // read has had a whole frame to complete, is written to the encoder. The
     // renderer never waits on the read it has just asked for.
-    bool sendBehind(FILE* encoder) {
+    bool sendBehind(VideoEncoder& encoder) {
         if (packBuffers[0] == 0) {
             glGenBuffers(2, packBuffers);
             for (GLuint buffer : packBuffers) {
@@ -216,56 +226,158 @@ public:
         glReadBuffer(GL_BACK);
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
         glBindBuffer(GL_PIXEL_PACK_BUFFER, packBuffers[framesRead % 2]);
-        glReadPixels(0, 0, demo.width, demo.height, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+        glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
         glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
         ++framesRead;
         return framesRead < 2 || send(packBuffers[framesRead % 2], encoder);
     }
 
     // The last frame whose read sendBehind started.
-    bool sendLast(FILE* encoder) {
+    bool sendLast(VideoEncoder& encoder) {
         return framesRead == 0 || send(packBuffers[(framesRead - 1) % 2], encoder);
     }
 
-    bool savePng(const std::string& file) {
-        read();
-        if (!::writePng(file, demo.width, demo.height, 4, pixels.data(), true)) {
-            fprintf(stderr, "lumora-capture: cannot write %s\n", file.c_str());
-            return false;
-        }
-        return true;
-    }
-
-    Demo& demo;
-    const CaptureOptions& options;
-    std::vector<unsigned char> pixels;
-    std::vector<double> frameTimes;
-
 private:
-    bool send(GLuint buffer, FILE* encoder) {
+    bool send(GLuint buffer, VideoEncoder& encoder) {
         glBindBuffer(GL_PIXEL_PACK_BUFFER, buffer);
         const void* frame = glMapBuffer(GL_PIXEL_PACK_BUFFER, GL_READ_ONLY);
-        const bool sent =
-            frame != nullptr && fwrite(frame, 1, pixels.size(), encoder) == pixels.size();
+        const bool sent = frame != nullptr && encoder.write(frame, pixels.size());
         glUnmapBuffer(GL_PIXEL_PACK_BUFFER);
         glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
         return sent;
     }
 
+    int width, height;
+    std::vector<unsigned char> pixels;
     GLuint packBuffers[2] = {};
     long framesRead = 0;
 };
 
-int rangeFrameCount(const CaptureOptions& options) {
-    int count = 0;
-    while (options.from + count / options.fps < options.to) {
-        ++count;
-    }
-    return count;
+// One frame to render and where it goes: a single frame's PNG (at, an index
+// into the options' times) or frame n of the range (rangeFrame).
+struct Shot {
+    FrameGrid grid;
+    long frame = 0;
+    int at = -1;
+    long rangeFrame = -1;
+
+    double seconds() const { return grid.time(frame); }
+    bool sameFrame(const Shot& other) const { return grid == other.grid && frame == other.frame; }
+};
+
+// The range's frames on the demo's own grid: the first at or after A, the
+// last before B (a frame within a millionth of a frame of B counts as at B).
+void rangeFrames(const CaptureOptions& options, long& first, long& end) {
+    const double tolerance = 1e-6;
+    first = static_cast<long>(std::ceil(options.from * options.fps - tolerance));
+    end = static_cast<long>(std::ceil(options.to * options.fps - tolerance));
 }
 
-bool haveFfmpeg() {
-    return std::system("command -v ffmpeg >/dev/null 2>&1") == 0;
+// Every frame the options ask for, in the order of time: the state a frame
+// inherits is then built going forward only, and a frame asked for twice is
+// rendered once.
+std::vector<Shot> planShots(const CaptureOptions& options) {
+    std::vector<Shot> shots;
+    for (size_t k = 0; k < options.at.size(); ++k) {
+        Shot shot;
+        shot.grid = FrameGrid::through(options.at[k], options.fps, shot.frame);
+        shot.at = static_cast<int>(k);
+        shots.push_back(shot);
+    }
+    if (options.from >= 0.0) {
+        long first = 0, end = 0;
+        rangeFrames(options, first, end);
+        for (long frame = first; frame < end; ++frame) {
+            Shot shot;
+            shot.grid = FrameGrid{options.fps, 0.0};
+            shot.frame = frame;
+            shot.rangeFrame = frame - first;
+            shots.push_back(shot);
+        }
+    }
+    std::stable_sort(shots.begin(), shots.end(),
+                     [](const Shot& a, const Shot& b) { return a.seconds() < b.seconds(); });
+    return shots;
+}
+
+volatile sig_atomic_t stopSignal = 0;
+
+void onStopSignal(int signal) {
+    stopSignal = signal;
+}
+
+bool stopRequested() {
+    return stopSignal != 0;
+}
+
+// SIGINT and SIGTERM end the render after the frame under way; a second one
+// ends the process at once.
+void catchStopSignals() {
+    struct sigaction action = {};
+    action.sa_handler = onStopSignal;
+    action.sa_flags = SA_RESTART | SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+std::vector<std::string> encoderCommand(const Demo& demo, const CaptureOptions& options,
+                                        double firstSecond, double seconds) {
+    char size[32], rate[32], offset[32], length[32];
+    snprintf(size, sizeof size, "%dx%d", demo.width, demo.height);
+    snprintf(rate, sizeof rate, "%.17g", options.fps);
+    snprintf(offset, sizeof offset, "%.6f", firstSecond);
+    snprintf(length, sizeof length, "%.6f", seconds);
+    return {"ffmpeg",
+            "-nostdin",
+            "-v",
+            "error",
+            "-y",
+            "-f",
+            "rawvideo",
+            "-pix_fmt",
+            "rgb0",
+            "-s",
+            size,
+            "-r",
+            rate,
+            "-i",
+            "-",
+            "-ss",
+            offset,
+            "-t",
+            length,
+            "-i",
+            demo.musicFile != nullptr ? demo.musicFile : "/dev/null",
+            "-map",
+            "0:v",
+            "-map",
+            "1:a?",
+            "-vf",
+            "vflip",
+            "-c:v",
+            "libx264",
+            "-preset",
+            "superfast",
+            "-crf",
+            "20",
+            "-pix_fmt",
+            "yuv420p",
+            "-c:a",
+            "aac",
+            "-b:a",
+            "192k",
+            "-shortest",
+            options.videoFile};
+}
+
+bool parseNumberOption(const std::string& flag, const char* text, double& value,
+                       std::string& error) {
+    if (text == nullptr || !parseNumber(text, value)) {
+        error = flag + " needs a number" + (text != nullptr ? std::string(", not ") + text : "");
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -282,81 +394,114 @@ std::string rangeFileName(int frame) {
     return name;
 }
 
-bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::string& error) {
+bool parseCaptureOptions(int argc, char** argv, float length, CaptureOptions& options,
+                         std::string& error) {
     for (int i = 1; i < argc; ++i) {
-        std::string flag = argv[i];
-        auto value = [&](double& into) {
-            if (i + 1 >= argc || !parseNumber(argv[i + 1], into)) {
-                error = flag + " needs a number";
+        const std::string flag = argv[i];
+        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        double number = 0.0;
+        auto takeNumber = [&](double& into) {
+            if (!parseNumberOption(flag, value, into, error)) {
                 return false;
             }
             ++i;
             return true;
         };
-        auto text = [&](std::string& into) {
-            if (i + 1 >= argc) {
+        auto takeText = [&](std::string& into) {
+            if (value == nullptr) {
                 error = flag + " needs a value";
                 return false;
             }
-            into = argv[++i];
+            into = value;
+            ++i;
             return true;
         };
-        double number = 0.0;
+        bool taken = true;
         if (flag == "--at") {
-            if (!value(number)) {
-                return false;
-            }
+            taken = takeNumber(number);
             options.at.push_back(number);
         } else if (flag == "--from") {
-            if (!value(options.from)) {
-                return false;
-            }
+            taken = takeNumber(options.from);
         } else if (flag == "--to") {
-            if (!value(options.to)) {
-                return false;
-            }
+            taken = takeNumber(options.to);
         } else if (flag == "--fps") {
-            if (!value(options.fps)) {
-                return false;
-            }
+            taken = takeNumber(options.fps);
         } else if (flag == "--samples") {
-            if (!value(number)) {
-                return false;
-            }
-            if (!(number >= 0.0 && number <= 16.0)) {
-                error = "--samples must lie in 0 .. 16";
+            taken = takeNumber(number);
+            if (taken && !(number >= 0.0 && number <= 16.0 && number == std::floor(number))) {
+                error = "--samples must be a whole number from 0 to 16";
                 return false;
             }
             options.samples = static_cast<int>(number);
         } else if (flag == "--out") {
-            if (!text(options.outFolder)) {
-                return false;
-            }
+            taken = takeText(options.outFolder);
         } else if (flag == "--video") {
-            if (!text(options.videoFile)) {
-                return false;
-            }
+            taken = takeText(options.videoFile);
         } else if (flag == "--bench") {
             options.bench = true;
         } else if (flag == "--quiet") {
             options.progress = false;
         } else {
-            error = "unknown argument " + flag;
+            error = "unknown option " + flag;
+            return false;
+        }
+        if (!taken) {
             return false;
         }
     }
-    bool range = options.from >= 0.0 || options.to >= 0.0;
-    if (range && !(options.from >= 0.0 && options.to > options.from)) {
-        error = "--from and --to need 0 <= A < B";
+
+    char end[32];
+    snprintf(end, sizeof end, "%.2f s", length);
+    if (!(options.fps > 0.0 && options.fps <= 1000.0)) {
+        error = "--fps must lie above 0 and at most 1000";
         return false;
     }
-    if (options.fps <= 0.0 || options.fps > 1000.0) {
-        error = "--fps must lie in (0, 1000]";
-        return false;
+    for (double seconds : options.at) {
+        if (seconds < 0.0 || static_cast<float>(seconds) >= length) {
+            char at[64];
+            snprintf(at, sizeof at, "--at %g", seconds);
+            error = at + std::string(" lies outside the demo (0 to ") + end + ", the end left out)";
+            return false;
+        }
     }
-    if (!options.videoFile.empty() && !range) {
-        error = "--video needs --from and --to";
-        return false;
+    const bool range = options.from != -1.0 || options.to != -1.0;
+    if (range) {
+        if (options.from < 0.0 || options.to < 0.0) {
+            error = "a range needs both --from and --to, neither negative";
+            return false;
+        }
+        if (!(options.to > options.from)) {
+            error = "--to must lie after --from";
+            return false;
+        }
+        if (static_cast<float>(options.from) >= length || static_cast<float>(options.to) > length) {
+            error = std::string("the range must lie within the demo (0 to ") + end + ")";
+            return false;
+        }
+        long first = 0, last = 0;
+        rangeFrames(options, first, last);
+        if (last - first > maxCaptureFrames) {
+            error = "the range holds " + std::to_string(last - first) + " frames, more than " +
+                    std::to_string(maxCaptureFrames);
+            return false;
+        }
+        if (last <= first) {
+            char rate[64];
+            snprintf(rate, sizeof rate, "%g", options.fps);
+            error = std::string("the range holds no frame at ") + rate + " frames a second";
+            return false;
+        }
+    }
+    if (!options.videoFile.empty()) {
+        if (!range) {
+            error = "--video needs --from and --to";
+            return false;
+        }
+        const std::string why = unwritablePath(options.videoFile);
+        if (!why.empty()) {
+            error = "cannot write the video " + options.videoFile + ": " + why;
+            return false;
+        }
     }
     if (options.at.empty() && !range) {
         error = "nothing to render: give --at or --from and --to";
@@ -368,7 +513,7 @@ bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::st
 }
 
 int runCapture(Demo& demo, const CaptureOptions& options) {
-    bool writesPictures = !options.at.empty() || options.videoFile.empty();
+    const bool writesPictures = !options.at.empty() || options.videoFile.empty();
     if (writesPictures) {
         std::error_code failed;
         std::filesystem::create_directories(options.outFolder, failed);
@@ -378,11 +523,13 @@ int runCapture(Demo& demo, const CaptureOptions& options) {
             return 1;
         }
     }
-    if (!options.videoFile.empty() && !haveFfmpeg()) {
+    const bool video = !options.videoFile.empty();
+    if (video && !haveProgram("ffmpeg")) {
         fprintf(stderr, "lumora-capture: --video needs ffmpeg, which is not installed "
                         "(Debian package ffmpeg)\n");
         return 1;
     }
+    const std::vector<Shot> shots = planShots(options);
 
     auto loadStarted = std::chrono::steady_clock::now();
     demo.fullscreen = 0;
@@ -395,59 +542,83 @@ int runCapture(Demo& demo, const CaptureOptions& options) {
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - loadStarted)
             .count();
 
+    catchStopSignals();
+    VideoEncoder encoder;
+    if (video) {
+        long first = 0, end = 0;
+        rangeFrames(options, first, end);
+        const FrameGrid grid{options.fps, 0.0};
+        std::string error;
+        if (!encoder.start(encoderCommand(demo, options, grid.time(first),
+                                          static_cast<double>(end - first) / options.fps),
+                           error)) {
+            fprintf(stderr, "lumora-capture: %s\n", error.c_str());
+            demo.closeWindow();
+            return 1;
+        }
+    }
+
     EffectTimes effectTimes;
-    Renderer renderer(demo, options);
-    int rangeFrames = options.from >= 0.0 ? rangeFrameCount(options) : 0;
+    std::vector<double> frameTimes;
     if (options.bench) {
-        effectTimes.reserve(rangeFrames + options.at.size() * 2);
-        renderer.frameTimes.reserve(rangeFrames + options.at.size() * 2);
+        effectTimes.reserve(shots.size());
+        frameTimes.reserve(shots.size());
         demo.effectObserver = &effectTimes;
     }
-
+    Readback readback(demo.width, demo.height);
+    Progress progress(options.progress, static_cast<int>(shots.size()));
+    double seekMs = 0.0;
     bool ok = true;
-    Progress atProgress(options.progress, static_cast<int>(options.at.size()));
-    for (size_t k = 0; k < options.at.size() && ok; ++k) {
-        // The scenes read the camera one frame late: render the frame before first.
-        double seconds = options.at[k];
-        renderer.render(std::max(0.0, seconds - 1.0 / options.fps));
-        renderer.render(seconds);
-        ok = renderer.savePng(options.outFolder + "/" + atFileName(seconds));
-        atProgress.show(static_cast<int>(k + 1));
+    long rangeWritten = 0, written = 0;
+    const Shot* rendered = nullptr;
+    for (size_t k = 0; k < shots.size() && ok && !stopRequested(); ++k) {
+        const Shot& shot = shots[k];
+        if (rendered == nullptr || !shot.sameFrame(*rendered)) {
+            SDL_PumpEvents();
+            auto seekStarted = std::chrono::steady_clock::now();
+            if (!demo.seek(shot.grid, shot.frame, stopRequested)) {
+                break;
+            }
+            seekMs += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() -
+                                                                seekStarted)
+                          .count();
+            Music::setVirtualPosition(shot.seconds());
+            auto started = std::chrono::steady_clock::now();
+            demo.playFrame(shot.grid, shot.frame);
+            if (options.bench) {
+                glFinish();
+                frameTimes.push_back(std::chrono::duration<double, std::milli>(
+                                         std::chrono::steady_clock::now() - started)
+                                         .count());
+            }
+            rendered = &shot;
+        }
+        if (shot.at >= 0) {
+            ok = readback.savePng(options.outFolder + "/" + atFileName(options.at[shot.at]));
+        } else if (video) {
+            ok = readback.sendBehind(encoder);
+            rangeWritten += ok ? 1 : 0;
+        } else {
+            ok = readback.savePng(options.outFolder + "/" +
+                                  rangeFileName(static_cast<int>(shot.rangeFrame)));
+            rangeWritten += ok ? 1 : 0;
+        }
+        written += ok ? 1 : 0;
+        progress.show(static_cast<int>(k + 1));
     }
+    progress.finish();
 
-    if (ok && rangeFrames > 0) {
-        FILE* video = nullptr;
-        if (!options.videoFile.empty()) {
-            char command[4096];
-            snprintf(command, sizeof command,
-                     "ffmpeg -v error -y -f rawvideo -pix_fmt rgb0 -s %dx%d -r %g -i - "
-                     "-ss %.3f -t %.3f -i '%s' -vf vflip -c:v libx264 -preset superfast -crf 20 "
-                     "-pix_fmt yuv420p -c:a aac -b:a 192k -shortest '%s'",
-                     demo.width, demo.height, options.fps, options.from, options.to - options.from,
-                     demo.musicFile != nullptr ? demo.musicFile : "/dev/null",
-                     options.videoFile.c_str());
-            video = popen(command, "w");
-            if (video == nullptr) {
-                fprintf(stderr, "lumora-capture: cannot start ffmpeg\n");
-                return 1;
-            }
+    if (video) {
+        // The frame whose read is under way goes out too, also after a signal.
+        if (ok && rangeWritten > 0) {
+            ok = readback.sendLast(encoder);
         }
-        Progress progress(options.progress, rangeFrames);
-        for (int frame = 0; frame < rangeFrames && ok; ++frame) {
-            renderer.render(options.from + frame / options.fps);
-            if (video != nullptr) {
-                ok = renderer.sendBehind(video);
-            } else {
-                ok = renderer.savePng(options.outFolder + "/" + rangeFileName(frame));
-            }
-            progress.show(frame + 1);
-        }
-        if (video != nullptr && ok) {
-            ok = renderer.sendLast(video);
-        }
-        if (video != nullptr && (pclose(video) != 0 || !ok)) {
-            fprintf(stderr, "lumora-capture: ffmpeg could not write %s\n",
-                    options.videoFile.c_str());
+        std::string error;
+        const bool encoded = encoder.finish(error);
+        if (!encoded || !ok) {
+            fprintf(stderr, "lumora-capture: %s could not be written: %s\n",
+                    options.videoFile.c_str(),
+                    !encoded ? error.c_str() : "the encoder stopped reading frames");
             ok = false;
         }
     }
@@ -457,11 +628,21 @@ int runCapture(Demo& demo, const CaptureOptions& options) {
         const double referenceMs = referencePassMs(demo);
         printf("bench startup window_font_loading_music_ms=%.1f\n", loadMs);
         printf("bench reference=fullscreen-pass median_ms=%.3f\n", referenceMs);
-        printTimes("frame", renderer.frameTimes, referenceMs);
+        printf("bench seek ms=%.1f frames_drawn=%ld frames_skipped=%ld\n", seekMs,
+               demo.seekFramesDrawn, demo.seekFramesSkipped);
+        printTimes("frame", frameTimes, referenceMs);
         for (const auto& [name, times] : effectTimes.byName) {
             printTimes(("effect=" + name).c_str(), times, referenceMs);
         }
     }
     demo.closeWindow();
+
+    if (stopRequested()) {
+        fprintf(stderr, "lumora-capture: stopped by %s after writing %ld of %zu frames %s %s\n",
+                stopSignal == SIGINT ? "SIGINT" : "SIGTERM", written, shots.size(),
+                video ? "(the range's, as a playable video) to" : "to",
+                video ? options.videoFile.c_str() : options.outFolder.c_str());
+        return 128 + stopSignal;
+    }
     return ok ? 0 : 1;
 }

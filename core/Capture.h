@@ -21,13 +21,21 @@ struct CaptureOptions {
     bool progress = true;
 };
 
-// Reads the command line; on a mistake returns false with a message in error.
-bool parseCaptureOptions(int argc, char** argv, CaptureOptions& options, std::string& error);
+// Reads the command line and checks every time against the demo's length, before
+// anything is opened; on a mistake returns false with a message in error.
+bool parseCaptureOptions(int argc, char** argv, float length, CaptureOptions& options,
+                         std::string& error);
 extern const char* const captureUsage;
 
+// The most frames one run renders.
+constexpr long maxCaptureFrames = 1000000;
+
 // Opens the demo's window (not fullscreen), loads it with the loading lines,
-// puts the music into its virtual mode and renders what the options ask for.
-// Returns the process exit code.
+// puts the music into its virtual mode and renders what the options ask for:
+// every frame as the demo shows it when played from 0 at the options' frame
+// rate, frames asked for in any order rendered in the order of time. SIGINT and
+// SIGTERM stop it after the frame under way, with what was written closed and
+// usable. Returns the process exit code (128 + the signal when one stopped it).
 int runCapture(Demo& demo, const CaptureOptions& options);
 
 // The name of a single frame's file: at-10.000.png.
