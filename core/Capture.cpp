@@ -25,7 +25,7 @@
 
 const char* const captureUsage =
     "usage: lumora-capture [--at SECONDS]... [--from A --to B] [--fps N] [--video FILE]\n"
-    "                      [--out DIR] [--samples N] [--bench] [--quiet]\n"
+    "                      [--size WxH] [--out DIR] [--samples N] [--bench] [--quiet]\n"
     "Renders the demo's frames as the player shows them when it plays the demo from\n"
     "the start at N frames a second.\n"
     "  --at SECONDS   render the frame at that time into OUT/at-SECONDS.png (repeatable,\n"
@@ -34,6 +34,9 @@ const char* const captureUsage =
     "                 into OUT/frame-NNNNNN.png\n"
     "  --fps N        frames per second (default 30)\n"
     "  --video FILE   encode the range with ffmpeg, with the soundtrack, instead of PNGs\n"
+    "  --size WxH     frames of W x H pixels (default 800x600, the picture as made); the\n"
+    "                 picture is drawn at that resolution, centred, with black bars\n"
+    "                 where the shape is not 4:3 (up to 8192x8192)\n"
     "  --out DIR      folder for the pictures (default capture)\n"
     "  --samples N    multisample samples of the window: 0 the driver's smallest\n"
     "                 multisample format, as lumora-player (default: none)\n"
@@ -324,7 +327,7 @@ void catchStopSignals() {
 std::vector<std::string> encoderCommand(const Demo& demo, const CaptureOptions& options,
                                         double firstSecond, double seconds) {
     char size[32], rate[32], offset[32], length[32];
-    snprintf(size, sizeof size, "%dx%d", demo.width, demo.height);
+    snprintf(size, sizeof size, "%dx%d", demo.window->bufferWidth, demo.window->bufferHeight);
     snprintf(rate, sizeof rate, "%.17g", options.fps);
     snprintf(offset, sizeof offset, "%.6f", firstSecond);
     snprintf(length, sizeof length, "%.6f", seconds);
@@ -382,6 +385,23 @@ bool parseNumberOption(const std::string& flag, const char* text, double& value,
 
 } // namespace
 
+bool parseSize(const std::string& text, int& width, int& height, std::string& error) {
+    int w = 0, h = 0, used = 0;
+    if (sscanf(text.c_str(), "%dx%d%n", &w, &h, &used) != 2 ||
+        used != static_cast<int>(text.size()) || text[0] == '-' || text[0] == '+') {
+        error = "--size needs WIDTHxHEIGHT in pixels, as 1920x1080, not \"" + text + "\"";
+        return false;
+    }
+    if (w < 16 || h < 16 || w > maxFrameSide || h > maxFrameSide) {
+        error = "--size " + text + " is out of range (16 to " + std::to_string(maxFrameSide) +
+                " pixels a side)";
+        return false;
+    }
+    width = w;
+    height = h;
+    return true;
+}
+
 std::string atFileName(double seconds) {
     char name[64];
     snprintf(name, sizeof name, "at-%.3f.png", seconds);
@@ -433,6 +453,9 @@ bool parseCaptureOptions(int argc, char** argv, float length, CaptureOptions& op
                 return false;
             }
             options.samples = static_cast<int>(number);
+        } else if (flag == "--size") {
+            std::string size;
+            taken = takeText(size) && parseSize(size, options.width, options.height, error);
         } else if (flag == "--out") {
             taken = takeText(options.outFolder);
         } else if (flag == "--video") {
@@ -534,6 +557,11 @@ int runCapture(Demo& demo, const CaptureOptions& options) {
     auto loadStarted = std::chrono::steady_clock::now();
     demo.fullscreen = 0;
     demo.samples = options.samples;
+    if (options.width > 0) {
+        demo.layout.width = options.width;
+        demo.layout.height = options.height;
+        demo.layout.follow = true;
+    }
     Music::enableVirtualMode();
     demo.openWindow();
     demo.loadEffects();
@@ -565,7 +593,7 @@ int runCapture(Demo& demo, const CaptureOptions& options) {
         frameTimes.reserve(shots.size());
         demo.effectObserver = &effectTimes;
     }
-    Readback readback(demo.width, demo.height);
+    Readback readback(demo.window->bufferWidth, demo.window->bufferHeight);
     Progress progress(options.progress, static_cast<int>(shots.size()));
     double seekMs = 0.0;
     bool ok = true;
@@ -585,6 +613,7 @@ int runCapture(Demo& demo, const CaptureOptions& options) {
             Music::setVirtualPosition(shot.seconds());
             auto started = std::chrono::steady_clock::now();
             demo.playFrame(shot.grid, shot.frame);
+            demo.window->clearBars();
             if (options.bench) {
                 glFinish();
                 frameTimes.push_back(std::chrono::duration<double, std::milli>(

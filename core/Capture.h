@@ -14,6 +14,9 @@ struct CaptureOptions {
     double fps = 30.0;
     std::string outFolder = "capture";
     std::string videoFile; // encode the range with ffmpeg instead of writing PNGs
+    // The frame's size; 0 the demo's own. Another size draws the same picture at
+    // that resolution, centred, with black bars where the shape differs.
+    int width = 0, height = 0;
     // -1: no sample buffer (renders quickest); 0: the driver's smallest
     // multisample format, as lumora-player; N: at least N samples.
     int samples = -1;
@@ -27,8 +30,9 @@ bool parseCaptureOptions(int argc, char** argv, float length, CaptureOptions& op
                          std::string& error);
 extern const char* const captureUsage;
 
-// The most frames one run renders.
+// The most frames one run renders, and the largest frame.
 constexpr long maxCaptureFrames = 1000000;
+constexpr int maxFrameSide = 8192;
 
 // Opens the demo's window (not fullscreen), loads it with the loading lines,
 // puts the music into its virtual mode and renders what the options ask for:
@@ -37,6 +41,10 @@ constexpr long maxCaptureFrames = 1000000;
 // SIGTERM stop it after the frame under way, with what was written closed and
 // usable. Returns the process exit code (128 + the signal when one stopped it).
 int runCapture(Demo& demo, const CaptureOptions& options);
+
+// Reads WIDTHxHEIGHT (16 to maxFrameSide a side); on a mistake returns false
+// with a message in error.
+bool parseSize(const std::string& text, int& width, int& height, std::string& error);
 
 // The name of a single frame's file: at-10.000.png.
 std::string atFileName(double seconds);

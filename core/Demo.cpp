@@ -42,16 +42,16 @@ bool Demo::hasMusic() const {
 }
 
 void Demo::openWindow() {
-    ownedWindow = std::make_unique<GlWindow>(width, height, 16, 8, samples, 0, fullscreen);
+    ownedWindow = std::make_unique<GlWindow>(width, height, 16, 8, samples, 0, fullscreen, layout);
     glEnable(GL_MULTISAMPLE);
     window = ownedWindow.get();
     if (verbose) {
-        int screenWidth = width, screenHeight = height;
-        SDL_GL_GetDrawableSize(window->window, &screenWidth, &screenHeight);
-        printf("Window %d x %d, %d samples%s", width, height, window->samples,
-               window->fullscreen ? ", fullscreen" : "");
+        printf("Window %d x %d, %d samples%s", window->bufferWidth, window->bufferHeight,
+               window->samples, window->fullscreen ? ", fullscreen" : "");
         if (window->scaledToDisplay) {
-            printf(", scaled to %d x %d", screenWidth, screenHeight);
+            printf(", picture %d x %d scaled up", width, height);
+        } else if (window->width != window->bufferWidth || window->height != window->bufferHeight) {
+            printf(", picture %d x %d", window->width, window->height);
         }
         printf("\n");
         fflush(stdout);

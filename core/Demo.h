@@ -4,13 +4,13 @@
 #include "core/GrowArray.h"
 #include "core/Seek.h"
 #include "core/Timer.h"
+#include "platform/GlWindow.h"
 #include "platform/Vec3.h"
 
 #include <map>
 #include <memory>
 #include <string>
 
-class GlWindow;
 class OutlineFont;
 class FullscreenPass;
 class Image;
@@ -103,9 +103,13 @@ public:
     float wrapLength = 500.0f;
     float volume = 1.0f;
     const char* musicFile = nullptr;
+    // The picture's size as the demo was made, and the window's at that size.
     int width = 800;
     int height = 600;
     int fullscreen = 0;
+    // A window of another size, or one that follows the desktop or the user:
+    // the picture is then drawn at the window's resolution, same shape, centred.
+    WindowLayout layout;
     // Multisample samples the window asks for: a build-time constant of each player.
     int samples = 0;
     bool quitRequested = false;

@@ -31,6 +31,10 @@ BlurFilter::BlurFilter(int width, int height) {
     scratch = std::make_unique<RenderTarget>(width, height, true, false);
 }
 
+void BlurFilter::resize(int width, int height) {
+    scratch = std::make_unique<RenderTarget>(width, height, true, false);
+}
+
 BlurFilter::~BlurFilter() = default;
 
 void BlurFilter::pass(RenderTarget& source, RenderTarget& destination, float dx, float dy) {

@@ -15,6 +15,8 @@ class BlurFilter {
 public:
     // Builds the program and a scratch target of width x height.
     BlurFilter(int width, int height);
+    // A scratch target of another size, for targets of that size.
+    void resize(int width, int height);
     BlurFilter(const BlurFilter&) = delete;
     BlurFilter& operator=(const BlurFilter&) = delete;
 

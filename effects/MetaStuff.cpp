@@ -104,13 +104,32 @@ void MetaStuff::load() {
     environmentTexture = demo->getTexture("data/flare/bgenv.jpg");
     bumpTexture = demo->getTexture("data/bumpmap.jpg");
     metalTexture = demo->getTexture("data/metal.jpg");
-    blur = new BlurFilter(128, 128);
-    keepForLifetime(blur);
-    sceneTarget = new RenderTarget(1024, 1024, true, true);
-    keepForLifetime(sceneTarget);
-    glowTarget = new RenderTarget(128, 128, true, false);
-    keepForLifetime(glowTarget);
+    fitTargets();
     bindWindowTarget();
+}
+
+void MetaStuff::fitTargets() {
+    // 1024 and 128 texels a side for a picture 600 pixels high, as the scene was
+    // made, and as many more as the picture is larger.
+    const float scale = demo->window != nullptr ? demo->window->pictureScale() : 1.0f;
+    const int sceneSize = std::max(1, static_cast<int>(std::lround(1024.0f * scale)));
+    const int glowSize = std::max(1, static_cast<int>(std::lround(128.0f * scale)));
+    if (sceneTarget != nullptr && sceneTarget->width == sceneSize &&
+        glowTarget->width == glowSize) {
+        return;
+    }
+    delete sceneTarget;
+    delete glowTarget;
+    sceneTarget = new RenderTarget(sceneSize, sceneSize, true, true);
+    keepForLifetime(sceneTarget);
+    glowTarget = new RenderTarget(glowSize, glowSize, true, false);
+    keepForLifetime(glowTarget);
+    if (blur == nullptr) {
+        blur = new BlurFilter(glowSize, glowSize);
+        keepForLifetime(blur);
+    } else {
+        blur->resize(glowSize, glowSize);
+    }
 }
 
 void MetaStuff::updateField(float animation, bool wobble) {
@@ -255,6 +274,8 @@ void MetaStuff::render() {
     const float level = spectrum[0];
     const float animation = advanceGlow();
 
+    // A window resized since the last frame: the targets follow the picture.
+    fitTargets();
     disableState(StateCap::CullFace);
     sceneTarget->bind();
     clear(0.1375f, 0.15f, 0.175f, 0.0f, true, true, true);
@@ -308,9 +329,10 @@ void MetaStuff::render() {
     sceneTarget->unbind();
     fullscreen.copy(*sceneTarget, *glowTarget);
     blur->gamma = glowGamma(level);
-    blur->blur(*glowTarget, 2, 0.5f, 2.0f);
+    // Half a texel of the glow as made, in the texels of this one.
+    blur->blur(*glowTarget, 2, 0.5f * static_cast<float>(glowTarget->width) / 128.0f, 2.0f);
 
     fullscreen.draw(sceneTarget->colourTexture());
     fullscreen.drawAdditive(glowTarget->colourTexture());
-    viewport(0, 0, demo->window->width, demo->window->height);
+    pictureViewport();
 }

@@ -35,6 +35,8 @@ public:
 
     void load() override;
     void render() override;
+    // Makes the scene and glow targets as large as the window's picture needs.
+    void fitTargets();
     // The glow and the grid's normals carry over from frame to frame.
     void skip() override;
     void rewind() override;

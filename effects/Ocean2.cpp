@@ -53,12 +53,11 @@ void Ocean2::updateWaves(float ox, float oy) {
 
 void Ocean2::render() {
     const float t = localTime;
-    const int width = currentWindow->width;
-    const int height = currentWindow->height;
     clear(0.0f, 0.0f, 0.0f, 1.0f, true, true, true);
 
-    const Band band = seaBand(width, height);
-    viewport(band.x, band.y, band.width, band.height);
+    // The band is the picture's, wherever the picture lies in the window.
+    const Band band = seaBand(currentWindow->width, currentWindow->height);
+    viewport(currentWindow->x + band.x, currentWindow->y + band.y, band.width, band.height);
     perspective(80.0f, 1.7777778f, 1.0f, 10000.0f);
     const Vec3 eye = demo->controllerValues[0];
     const Vec3 target = demo->controllerValues[1];
@@ -115,5 +114,5 @@ void Ocean2::render() {
     disableState(StateCap::Blend);
     enableState(StateCap::CullFace);
     resetState();
-    viewport(0, 0, width, height);
+    pictureViewport();
 }

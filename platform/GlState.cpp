@@ -88,8 +88,16 @@ void alphaFunction(int compare, float reference) {
 void depthMask(bool write) {
     glDepthMask(write ? GL_TRUE : GL_FALSE);
 }
+namespace {
+
+float pictureScale() {
+    return currentWindow != nullptr ? currentWindow->pictureScale() : 1.0f;
+}
+
+} // namespace
+
 void lineWidth(float width) {
-    glLineWidth(width);
+    glLineWidth(width * pictureScale());
 }
 
 void cullFace(int code) {
@@ -197,8 +205,12 @@ void vertexAttribute(int code, float a, float b, float c, float d) {
 
 void bindWindowTarget() {
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    pictureViewport();
+}
+
+void pictureViewport() {
     if (currentWindow != nullptr) {
-        glViewport(0, 0, currentWindow->width, currentWindow->height);
+        glViewport(currentWindow->x, currentWindow->y, currentWindow->width, currentWindow->height);
     }
 }
 
@@ -217,8 +229,8 @@ void resetState() {
     glStencilOp(GL_KEEP, GL_KEEP, GL_REPLACE);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glDepthMask(GL_TRUE);
-    glPointSize(1.0f);
-    glLineWidth(1.0f);
+    glPointSize(pictureScale());
+    glLineWidth(pictureScale());
     glCullFace(GL_FRONT);
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
 }

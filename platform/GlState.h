@@ -40,6 +40,7 @@ void blendFunction(int source, int destination);
 void depthFunction(int compare);
 void alphaFunction(int compare, float reference);
 void depthMask(bool write);
+// In pixels of the picture as the demo was made: wider on a larger picture.
 void lineWidth(float width);
 // Every code 0, 1 or 2 culls GL_FRONT (code 1 does not select GL_BACK, and the
 // effects were tuned with that); other codes change nothing.
@@ -57,6 +58,8 @@ void perspective(float fovyDegrees, float aspect, float nearPlane, float farPlan
 void lookAt(float eyeX, float eyeY, float eyeZ, float targetX, float targetY, float targetZ,
             float upX, float upY, float upZ);
 void viewport(int x, int y, int width, int height);
+// The viewport over the window's picture, wherever it lies in the window.
+void pictureViewport();
 void clear(float red, float green, float blue, float alpha, bool colour, bool depth, bool stencil);
 
 void disableFragmentPrograms();
@@ -68,7 +71,7 @@ void endPrimitive();
 void vertexAttribute(int code, const float* values);
 void vertexAttribute(int code, float a, float b, float c, float d);
 
-// Binds the window's framebuffer and sets the viewport to the window's size.
+// Binds the window's framebuffer and sets the viewport to the window's picture.
 void bindWindowTarget();
 // Puts the engine's default state back.
 void resetState();

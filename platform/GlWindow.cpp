@@ -106,32 +106,51 @@ bool displayHasMode(int width, int height) {
 } // namespace
 
 GlWindow::GlWindow(int width_, int height_, int depthBits, int stencilBits, int samples_,
-                   int floatPixels, int fullscreen_)
-    : width(width_), height(height_), fullscreen(fullscreen_ == 1) {
+                   int floatPixels, int fullscreen_, const WindowLayout& layout)
+    : width(width_), height(height_), baseWidth(width_), baseHeight(height_),
+      followsWindow(layout.follow || layout.native || layout.resizable || layout.width > 0 ||
+                    layout.height > 0),
+      fullscreen(fullscreen_ == 1) {
     if (SDL_WasInit(SDL_INIT_VIDEO) == 0 && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         pixelFormatError();
     }
 
-    // Fullscreen is a real display switch to width x height where the display has
-    // that mode. Where it has not (an X server without it, a desktop that refuses
-    // to switch), the window covers the desktop instead and each frame is scaled
-    // up to it, so the picture fills the screen rather than sitting in a corner.
-    int x = 0, y = 0, windowWidth = width, windowHeight = height;
+    // Fullscreen is a real display switch to the window's size where the display
+    // has that mode. Where it has not (an X server without it, a desktop that
+    // refuses to switch), the window covers the desktop instead: a picture that
+    // follows the window is drawn at the desktop's resolution, one of fixed size
+    // is scaled up to it, so the picture fills the screen rather than sitting in
+    // a corner.
+    int left = 0, top = 0;
+    int windowWidth = layout.width > 0 ? layout.width : width;
+    int windowHeight = layout.height > 0 ? layout.height : height;
     Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_SHOWN;
-    SDL_Rect desktop{0, 0, width, height};
-    if (fullscreen) {
-        if (displayHasMode(width, height)) {
+    if (followsWindow) {
+        flags |= SDL_WINDOW_ALLOW_HIGHDPI;
+    }
+    SDL_Rect desktop{0, 0, windowWidth, windowHeight};
+    if (fullscreen && layout.native) {
+        if (SDL_GetDisplayBounds(0, &desktop) == 0) {
+            windowWidth = desktop.w;
+            windowHeight = desktop.h;
+        }
+        flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+    } else if (fullscreen) {
+        if (displayHasMode(windowWidth, windowHeight)) {
             flags |= SDL_WINDOW_FULLSCREEN;
         } else if (SDL_GetDisplayBounds(0, &desktop) == 0) {
             // Placed and sized by hand as well: without a window manager nothing
             // would act on the fullscreen request.
             flags |= SDL_WINDOW_BORDERLESS;
-            x = desktop.x;
-            y = desktop.y;
+            left = desktop.x;
+            top = desktop.y;
             windowWidth = desktop.w;
             windowHeight = desktop.h;
-            scaledToDisplay = true;
+            scaledToDisplay = !followsWindow;
         }
+    } else if (layout.resizable) {
+        flags |= SDL_WINDOW_RESIZABLE;
+        left = top = SDL_WINDOWPOS_CENTERED;
     }
 
     // A sample buffer is always asked for: with 0 samples the driver gives its
@@ -139,7 +158,7 @@ GlWindow::GlWindow(int width_, int height_, int depthBits, int stencilBits, int 
     auto openWith = [&](int sampleBuffers) {
         setAttributes(depthBits, stencilBits, sampleBuffers, sampleBuffers == 1 ? samples_ : 0,
                       floatPixels);
-        window = SDL_CreateWindow(windowTitle, x, y, windowWidth, windowHeight, flags);
+        window = SDL_CreateWindow(windowTitle, left, top, windowWidth, windowHeight, flags);
         if (window != nullptr) {
             glContext = SDL_GL_CreateContext(window);
             if (glContext == nullptr) {
@@ -166,12 +185,12 @@ GlWindow::GlWindow(int width_, int height_, int depthBits, int stencilBits, int 
     fences = epoxy_gl_version() >= 32 || epoxy_has_gl_extension("GL_ARB_sync");
 
     if (fullscreen) {
-        if (scaledToDisplay) {
+        if (scaledToDisplay || (followsWindow && (flags & SDL_WINDOW_BORDERLESS) != 0)) {
             SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
-        } else {
+        } else if ((flags & SDL_WINDOW_FULLSCREEN) == SDL_WINDOW_FULLSCREEN) {
             SDL_DisplayMode now{};
             if (SDL_GetCurrentDisplayMode(SDL_GetWindowDisplayIndex(window), &now) == 0 &&
-                (now.w != width || now.h != height)) {
+                (now.w != windowWidth || now.h != windowHeight)) {
                 // The display has the mode but did not switch to it.
                 fillDisplay();
             }
@@ -182,7 +201,8 @@ GlWindow::GlWindow(int width_, int height_, int depthBits, int stencilBits, int 
     // The screen saver and monitor power-down stay off while the demo runs.
     SDL_DisableScreenSaver();
     SDL_RaiseWindow(window);
-    glViewport(0, 0, width, height);
+    layOut();
+    glViewport(x, y, width, height);
 
     currentWindow = this;
     ownedShaderContext = std::make_unique<ShaderContext>();
@@ -228,7 +248,59 @@ void GlWindow::fillDisplay() {
     SDL_SetWindowPosition(window, desktop.x, desktop.y);
     SDL_SetWindowSize(window, desktop.w, desktop.h);
     SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN_DESKTOP);
-    scaledToDisplay = true;
+    scaledToDisplay = !followsWindow;
+}
+
+void GlWindow::layOut() {
+    int drawableWidth = bufferWidth, drawableHeight = bufferHeight;
+    SDL_GL_GetDrawableSize(window, &drawableWidth, &drawableHeight);
+    if (drawableWidth == bufferWidth && drawableHeight == bufferHeight) {
+        return;
+    }
+    bufferWidth = drawableWidth;
+    bufferHeight = drawableHeight;
+    if (!followsWindow || bufferWidth <= 0 || bufferHeight <= 0) {
+        return;
+    }
+    // The largest picture of the asked shape, rounded to whole pixels.
+    const long wide = bufferWidth, high = bufferHeight;
+    long pictureWidth = wide;
+    long pictureHeight = (wide * baseHeight + baseWidth / 2) / baseWidth;
+    if (pictureHeight > high) {
+        pictureHeight = high;
+        pictureWidth = (high * baseWidth + baseHeight / 2) / baseHeight;
+    }
+    width = static_cast<int>(std::max(1L, pictureWidth));
+    height = static_cast<int>(std::max(1L, pictureHeight));
+    x = (bufferWidth - width) / 2;
+    y = (bufferHeight - height) / 2;
+    glViewport(x, y, width, height);
+}
+
+void GlWindow::clearBars() {
+    if (!followsWindow || (width == bufferWidth && height == bufferHeight)) {
+        return;
+    }
+    GLint drawBound = 0;
+    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &drawBound);
+    glPushAttrib(GL_SCISSOR_BIT | GL_COLOR_BUFFER_BIT);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    glEnable(GL_SCISSOR_TEST);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    const int right = x + width, above = y + height;
+    const int bars[4][4] = {{0, 0, x, bufferHeight},
+                            {right, 0, bufferWidth - right, bufferHeight},
+                            {x, 0, width, y},
+                            {x, above, width, bufferHeight - above}};
+    for (const auto& bar : bars) {
+        if (bar[2] > 0 && bar[3] > 0) {
+            glScissor(bar[0], bar[1], bar[2], bar[3]);
+            glClear(GL_COLOR_BUFFER_BIT);
+        }
+    }
+    glPopAttrib();
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLuint>(drawBound));
 }
 
 bool GlWindow::update() {
@@ -238,16 +310,24 @@ bool GlWindow::update() {
     if (SDL_PollEvent(&event) && event.type == SDL_QUIT) {
         return false;
     }
-    int screenWidth = width, screenHeight = height;
-    SDL_GL_GetDrawableSize(window, &screenWidth, &screenHeight);
-    if (screenWidth != width || screenHeight != height) {
-        presentScaled(screenWidth, screenHeight);
+    if (followsWindow) {
+        clearBars();
+    } else {
+        int screenWidth = width, screenHeight = height;
+        SDL_GL_GetDrawableSize(window, &screenWidth, &screenHeight);
+        if (screenWidth != width || screenHeight != height) {
+            presentScaled(screenWidth, screenHeight);
+        }
     }
     SDL_GL_SwapWindow(window);
     if (fences) {
         presentedFrame = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
     } else {
         glFinish();
+    }
+    // A window resized meanwhile: the next frame is drawn at its new size.
+    if (followsWindow) {
+        layOut();
     }
     return true;
 }

@@ -230,8 +230,10 @@ void drawText(const OutlineFont* font, int x, int y, const char* format, ...) {
 
     disableFragmentPrograms();
     disableVertexPrograms();
-    int width = currentWindow != nullptr ? currentWindow->width : 800;
-    int height = currentWindow != nullptr ? currentWindow->height : 600;
+    // Positions are pixels of the picture as it was made; the text grows with
+    // the viewport over a larger picture.
+    int width = currentWindow != nullptr ? currentWindow->baseWidth : 800;
+    int height = currentWindow != nullptr ? currentWindow->baseHeight : 600;
     projectionIdentity();
     modelviewIdentity();
     glOrtho(0.0, 60.0, 0.0, 45.0, -1.0, 1.0);

@@ -21,7 +21,8 @@ private:
 };
 
 // printf-style text with its baseline origin x pixels from the left and y pixels
-// from the bottom of the window, in the current colour. One em is 1/45 of the
-// window height. Text past 4095 characters is cut.
+// from the bottom of the picture as it was made (800 x 600 for the demo), in the
+// current colour, over the current viewport. One em is 1/45 of the viewport's
+// height. Text past 4095 characters is cut.
 void drawText(const OutlineFont* font, int x, int y, const char* format, ...)
     __attribute__((format(printf, 4, 5)));
