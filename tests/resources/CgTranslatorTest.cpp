@@ -407,6 +407,23 @@ TEST(CgTranslator, OnlyReachedFunctionsAreChecked) {
     EXPECT_EQ(errorOf(geometry + others, "gsMain", vertex),
               "t.cg(1) : error: 'gsMain' is a geometry program, which arbvp1 and arbfp1 cannot "
               "run\n");
+    // The primitive may stand before a parameter too, in either case; where it
+    // qualifies nothing its name is free for types, functions and variables.
+    for (const char* form : {"void gsMain(TRIANGLE AttribArray<float4> p : POSITION) {}\n",
+                             "void gsMain(uniform float k, in line_adj float4 p[4]) {}\n",
+                             "point void gsMain(AttribArray<float4> p : POSITION) {}\n"}) {
+        EXPECT_TRUE(translate(form + others, "psMain", fragment).ok) << form;
+        EXPECT_NE(errorOf(form + others, "gsMain").find("'gsMain' is a geometry program"),
+                  std::string::npos)
+            << form;
+    }
+    EXPECT_TRUE(translate("struct point { float4 p; };\n"
+                          "float4 line(point triangle) { return triangle.p; }\n"
+                          "float4 psMain(float4 c : COLOR0) : COLOR {\n"
+                          "    point q; q.p = c; return line(q);\n"
+                          "}\n",
+                          "psMain", fragment)
+                    .ok);
     EXPECT_NE(errorOf("void corner(float4 p) { emitVertex(p : POSITION); }\n"
                       "float4 vsMain(float4 p : POSITION) : POSITION { corner(p); return p; }\n",
                       "vsMain", vertex)
