@@ -1,6 +1,7 @@
 #include "camera/TrackBank.h"
 
 #include "resources/ByteReader.h"
+#include "resources/WholeFile.h"
 
 #include <cerrno>
 #include <cstdint>

@@ -1,6 +1,7 @@
 #include "resources/NmdFile.h"
 
 #include "resources/ByteReader.h"
+#include "resources/WholeFile.h"
 
 #include <cstring>
 
