@@ -203,20 +203,10 @@ TEST(CamrigDeath, NoControllerEndsTheEditorWithAFailure) {
         testing::ExitedWithCode(1), "PorticoInput error: No XBOX360-controller found\\.");
 }
 
-TEST(CamrigDeath, PlaybackEndsOnABankItCannotPlayWhileTheEditorStartsEmpty) {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
+TEST(Camrig, TheEditorStartsWithEmptyTracksWhereTheBankCannotBeRead) {
+    // Banks are made in the editor; playback refuses such a bank (the player's
+    // tests show it).
     TempDir dir;
-    std::string bank = dir.file("1.crg");
-    std::ofstream(bank, std::ios::binary) << std::string(100, '\x7f');
-    EXPECT_EXIT(
-        {
-            Demo demo;
-            Camrig rig(&demo, true);
-            rig.readStartBank(bank);
-        },
-        testing::ExitedWithCode(1), "Camera tracks: .*1\\.crg: track 0 claims 2139062143 keys");
-
-    // The editor is where a bank is made from nothing.
     Demo demo;
     Camrig rig(&demo, false);
     rig.tracks[0].addKey(1, 2, 3, 0.0f, 1);
