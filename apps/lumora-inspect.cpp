@@ -4,12 +4,12 @@
 
 #include "camera/CrgInspect.h"
 #include "core/MusicInspect.h"
+#include "platform/CommandLine.h"
 #include "platform/Fatal.h"
 #include "resources/Inspect.h"
 
+#include <cfloat>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -65,42 +65,46 @@ std::string formatOf(const std::string& path) {
     return "";
 }
 
-int usage() {
-    fprintf(stderr, "usage: lumora-inspect [--as nmd|ebr|crg|music] FILE... [--at SECONDS]...\n");
-    return 2;
-}
+const ProgramUsage usage = {
+    "lumora-inspect",
+    "usage: lumora-inspect [--as nmd|ebr|crg|music] FILE... [--at SECONDS]...\n"
+    "Reads each file with the player's own loader and prints what is in it, or\n"
+    "FILE: what is wrong with it (exit status 1).\n"
+    "  --as FORMAT   read every FILE as nmd, ebr, crg or music (default: by the ending,\n"
+    "                .nmd, .ebr, .crg or .mp3)\n"
+    "  --at SECONDS  also show an NMD scene's node transforms or the music's spectrum\n"
+    "                at that time (repeatable)\n"
+    "  --help        print this and exit\n"
+    "  --version     print the version and exit\n"};
 
 int inspect(int argc, char** argv) {
     std::string forced;
     std::vector<std::string> files;
     std::vector<float> times;
-    for (int i = 1; i < argc; ++i) {
-        if (strcmp(argv[i], "--as") == 0 || strcmp(argv[i], "--at") == 0) {
-            if (i + 1 >= argc) {
-                return usage();
-            }
-            bool isFormat = strcmp(argv[i], "--as") == 0;
-            const char* value = argv[++i];
-            if (isFormat) {
-                forced = value;
-            } else {
-                char* end = nullptr;
-                float t = strtof(value, &end);
-                if (end == value || *end != '\0') {
-                    fprintf(stderr, "lumora-inspect: --at needs seconds, not \"%s\"\n", value);
-                    return 2;
+    parseCommandLine(argc, argv, usage, [&] {
+        CommandLine line(argc, argv);
+        bool operandsOnly = false;
+        while (!line.done()) {
+            if (operandsOnly || !line.atOption()) {
+                files.push_back(line.take());
+            } else if (line.option("--")) {
+                operandsOnly = true;
+            } else if (line.option("--as")) {
+                forced = line.value("--as");
+                if (forced != "nmd" && forced != "ebr" && forced != "crg" && forced != "music") {
+                    throw UsageError("--as " + forced +
+                                     ": unknown format (nmd, ebr, crg or music)");
                 }
-                times.push_back(t);
+            } else if (line.option("--at")) {
+                times.push_back(static_cast<float>(line.number("--at", -FLT_MAX, FLT_MAX)));
+            } else {
+                line.refuseNext();
             }
-        } else if (strncmp(argv[i], "--", 2) == 0 && argv[i][2] != '\0') {
-            return usage();
-        } else {
-            files.push_back(argv[i]);
         }
-    }
-    if (files.empty()) {
-        return usage();
-    }
+        if (files.empty()) {
+            throw UsageError("no file given");
+        }
+    });
 
     int status = 0;
     for (const std::string& path : files) {

@@ -117,6 +117,19 @@ void Camrig::addDefaultKeys(bool onlyWhereEmpty) {
     }
 }
 
+void Camrig::readStartBank(const std::string& fileName) {
+    if (!playbackOnly) {
+        readTrackBank(fileName, tracks);
+        return;
+    }
+    std::string error;
+    if (!readPlaybackBank(fileName, tracks, error)) {
+        // Every scene takes its camera from the bank: without it each frame
+        // would look at nothing in particular.
+        fatalError("Camera tracks", fileName + ": " + error);
+    }
+}
+
 bool Camrig::saveBank(int slot) {
     return writeTrackBank(bankFiles[slot], tracks);
 }

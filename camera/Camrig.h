@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <string>
 
 // The effect that owns the camera: every frame it writes each of its 64 tracks at
 // the current time into the demo's controllers, after every scene has rendered.
@@ -29,6 +30,10 @@ public:
     // A frame a seek passes over still moves the camera on.
     void skip() override;
 
+    // Reads the bank the demo starts from. The editor, where banks are made,
+    // starts on whatever the file holds, empty tracks where it holds nothing;
+    // playback needs a sound bank and otherwise ends the program naming the file.
+    void readStartBank(const std::string& fileName);
     // Bank slot 0 .. 7 is "data/tracks/1.crg" .. "data/tracks/8.crg".
     bool saveBank(int slot);
     // Tracks 0, 1 and 2 that the bank leaves empty get the default keys of a

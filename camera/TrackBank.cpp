@@ -1,8 +1,10 @@
 #include "camera/TrackBank.h"
 
 #include "resources/ByteReader.h"
+#include "resources/WholeFile.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -115,6 +117,50 @@ bool readTrackBank(const std::string& fileName, CameraTrack* tracks) {
         return false;
     }
     return true;
+}
+
+namespace {
+
+// Why a bank that read whole cannot be played; empty when it can.
+std::string playbackDamage(const TrackBankRead& read, const CameraTrack* tracks) {
+    if (!read.problem.empty()) {
+        return read.problem;
+    }
+    if (read.bytesUsed != read.fileBytes) {
+        size_t extra = read.fileBytes - read.bytesUsed;
+        return std::to_string(extra) + (extra == 1 ? " byte follows" : " bytes follow") + " the " +
+               std::to_string(trackBankSize) + " track records";
+    }
+    for (int k = 0; k < trackBankSize; ++k) {
+        for (int i = 0; i < tracks[k].count; ++i) {
+            const CameraKey& key = tracks[k].data[i];
+            char where[160];
+            snprintf(where, sizeof where, "track %d, key %d (%g, %g, %g at %g s)", k, i, key.x,
+                     key.y, key.z, key.time);
+            if (!std::isfinite(key.x) || !std::isfinite(key.y) || !std::isfinite(key.z) ||
+                !std::isfinite(key.time)) {
+                return std::string(where) + ": not a finite number";
+            }
+            if (i > 0 && key.time < tracks[k].data[i - 1].time) {
+                return std::string(where) + ": earlier than the key before it";
+            }
+        }
+    }
+    return "";
+}
+
+} // namespace
+
+bool readPlaybackBank(const std::string& fileName, CameraTrack* tracks, std::string& error) {
+    TrackBankRead read = loadTrackBank(fileName, tracks);
+    error = playbackDamage(read, tracks);
+    if (error.empty()) {
+        return true;
+    }
+    for (int k = 0; k < trackBankSize; ++k) {
+        tracks[k].count = 0;
+    }
+    return false;
 }
 
 bool writeTrackBank(const std::string& fileName, const CameraTrack* tracks) {

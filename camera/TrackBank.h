@@ -37,6 +37,12 @@ TrackBankRead loadTrackBank(const std::string& fileName, CameraTrack* tracks);
 // As loadTrackBank, and reports any problem with the file's name on standard
 // error. Returns whether the whole bank was read.
 bool readTrackBank(const std::string& fileName, CameraTrack* tracks);
+// Reads the bank the demo plays from, where only a whole, sound bank will do:
+// all 64 records and nothing after them, every value a finite number, the keys
+// of each track in time order (as the editor and the generator write them).
+// Anything else is taken for damage: returns false with the reason (not the
+// file's name) and leaves every track empty.
+bool readPlaybackBank(const std::string& fileName, CameraTrack* tracks, std::string& error);
 // Writes the bank to a temporary file beside fileName and renames it over
 // fileName, so a failed or interrupted save leaves the old bank as it was.
 // Reports a failure with the file's name on standard error and returns false.

@@ -1,6 +1,9 @@
 #include "core/MusicDecoder.h"
 
+#include "resources/WholeFile.h"
+
 #include <mpg123.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -17,6 +20,22 @@ struct HandleCloser {
 };
 using DecoderHandle = std::unique_ptr<mpg123_handle, HandleCloser>;
 
+// mpg123 leaves a descriptor it was given open.
+struct FileCloser {
+    int fd;
+    ~FileCloser() { close(fd); }
+};
+
+// Files far under the byte limit can still decode to more than memory holds
+// (a low bit rate, or frames repeated); no soundtrack is longer than this.
+constexpr double maxMusicSeconds = 3600.0;
+
+std::string tooLong(double seconds) {
+    return "too long: " + std::to_string(static_cast<long>(seconds)) +
+           " seconds of sound or more, the limit is " +
+           std::to_string(static_cast<long>(maxMusicSeconds));
+}
+
 bool fail(std::string& error, const std::string& fileName, const std::string& reason) {
     error = "cannot decode music file \"" + fileName + "\": " + reason;
     return false;
@@ -27,12 +46,15 @@ bool fail(std::string& error, const std::string& fileName, const std::string& re
 bool decodeMusicFile(const std::string& fileName, DecodedMusic& music, std::string& error) {
     music = DecodedMusic();
 
-    // mpg123 only says "error opening the stream"; the system's reason is clearer.
-    FILE* probe = fopen(fileName.c_str(), "rb");
-    if (probe == nullptr) {
-        return fail(error, fileName, strerror(errno));
+    // The file is opened and checked here, not by mpg123: its "error opening the
+    // stream" says less, and it would decode a device such as /dev/urandom
+    // until memory runs out.
+    std::string reason;
+    int fd = openInputFile(fileName, maxDataFileBytes, reason);
+    if (fd < 0) {
+        return fail(error, fileName, reason);
     }
-    fclose(probe);
+    FileCloser closeAtReturn{fd};
 
     // A no-op on current libraries, required by old ones, harmless when repeated.
     mpg123_init();
@@ -49,12 +71,15 @@ bool decodeMusicFile(const std::string& fileName, DecodedMusic& music, std::stri
         MPG123_OK) {
         return fail(error, fileName, mpg123_strerror(handle.get()));
     }
-    if (mpg123_open(handle.get(), fileName.c_str()) != MPG123_OK) {
+    if (mpg123_open_fd(handle.get(), fd) != MPG123_OK) {
         return fail(error, fileName, mpg123_strerror(handle.get()));
     }
     // Scanning gives the exact length, so the samples are allocated once.
     if (mpg123_scan(handle.get()) == MPG123_OK) {
         off_t length = mpg123_length(handle.get());
+        if (length > maxMusicSeconds * DecodedMusic::rate) {
+            return fail(error, fileName, tooLong(static_cast<double>(length) / DecodedMusic::rate));
+        }
         if (length > 0) {
             music.samples.reserve(static_cast<size_t>(length) * DecodedMusic::channels);
         }
@@ -64,6 +89,11 @@ bool decodeMusicFile(const std::string& fileName, DecodedMusic& music, std::stri
     for (;;) {
         size_t done = 0;
         result = mpg123_read(handle.get(), chunk.data(), chunk.size(), &done);
+        if (music.seconds() > maxMusicSeconds) {
+            double seconds = music.seconds();
+            music = DecodedMusic();
+            return fail(error, fileName, tooLong(seconds));
+        }
         if (done > 0) {
             const int16_t* decoded = reinterpret_cast<const int16_t*>(chunk.data());
             music.samples.insert(music.samples.end(), decoded, decoded + done / sizeof(int16_t));

@@ -1,7 +1,6 @@
 #include "production/MeridianDemo.h"
 
 #include "camera/Camrig.h"
-#include "camera/TrackBank.h"
 #include "effects/City.h"
 #include "effects/Clouds.h"
 #include "effects/Greetings.h"
@@ -43,6 +42,6 @@ void MeridianDemo::buildTimeline() {
     // The camera comes last: it writes the controllers after every scene of the
     // frame has rendered, so the scenes see the camera of the previous frame.
     Camrig* camrig = new Camrig(this, !cameraEditor);
-    readTrackBank("data/tracks/1.crg", camrig->tracks);
+    camrig->readStartBank("data/tracks/1.crg");
     addEntry(0.0f, 1000.0f, camrig);
 }

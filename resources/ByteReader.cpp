@@ -1,7 +1,5 @@
 #include "resources/ByteReader.h"
 
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
 
 ByteReader::ByteReader(const unsigned char* data_, size_t size_) : data(data_), size(size_) {}
@@ -83,47 +81,4 @@ void ByteWriter::string(const std::string& value) {
 void ByteWriter::raw(const void* data, size_t n) {
     const unsigned char* p = static_cast<const unsigned char*>(data);
     bytes.insert(bytes.end(), p, p + n);
-}
-
-bool readFileBytes(const std::string& path, std::vector<unsigned char>& bytes, std::string& error) {
-    bytes.clear();
-    FILE* file = fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        error = std::string("cannot open: ") + strerror(errno);
-        return false;
-    }
-    // Read in blocks rather than trusting a seek to the end: pipes and special
-    // files report no useful size.
-    unsigned char block[65536];
-    size_t n;
-    while ((n = fread(block, 1, sizeof block, file)) > 0) {
-        bytes.insert(bytes.end(), block, block + n);
-    }
-    bool failed = ferror(file) != 0;
-    int reason = errno;
-    fclose(file);
-    if (failed) {
-        error = std::string("cannot read: ") + strerror(reason);
-        return false;
-    }
-    return true;
-}
-
-bool writeFileBytes(const std::string& path, const std::vector<unsigned char>& bytes,
-                    std::string& error) {
-    FILE* file = fopen(path.c_str(), "wb");
-    if (file == nullptr) {
-        error = std::string("cannot create: ") + strerror(errno);
-        return false;
-    }
-    bool ok = bytes.empty() || fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    int reason = errno;
-    if (fclose(file) != 0 && ok) {
-        ok = false;
-        reason = errno;
-    }
-    if (!ok) {
-        error = std::string("cannot write: ") + strerror(reason);
-    }
-    return ok;
 }

@@ -52,9 +52,3 @@ public:
 
     std::vector<unsigned char> bytes;
 };
-
-// Reads a whole file. On failure returns false with the reason (not the name).
-bool readFileBytes(const std::string& path, std::vector<unsigned char>& bytes, std::string& error);
-// Writes a whole file. On failure returns false with the reason (not the name).
-bool writeFileBytes(const std::string& path, const std::vector<unsigned char>& bytes,
-                    std::string& error);

@@ -1,6 +1,7 @@
 #include "resources/EbrFile.h"
 
 #include "resources/ByteReader.h"
+#include "resources/WholeFile.h"
 
 #include <cmath>
 

@@ -1,7 +1,7 @@
 #include "resources/Image.h"
 
 #include "platform/Fatal.h"
-#include "resources/ByteReader.h"
+#include "resources/WholeFile.h"
 
 #include <cmath>
 #include <cstring>

@@ -1,6 +1,6 @@
 #include "resources/ImageWriter.h"
 
-#include "resources/ByteReader.h"
+#include "resources/WholeFile.h"
 
 // The one place the image writer's implementation is compiled.
 #define STB_IMAGE_WRITE_IMPLEMENTATION

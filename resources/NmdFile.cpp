@@ -1,7 +1,9 @@
 #include "resources/NmdFile.h"
 
 #include "resources/ByteReader.h"
+#include "resources/WholeFile.h"
 
+#include <cmath>
 #include <cstring>
 
 const char* const nmdUnknownTagError = "Unknown file tag. Version conflict or damaged file";
@@ -15,9 +17,36 @@ const char tag[6] = {'N', 'M', 'D', '1', '0', '0'};
 constexpr size_t minMaterialBytes = 4 + NmdMap::count * 4 + 15 * 4;
 constexpr size_t minNodeBytes = 4 + 4 + 10 * 4 + 3 * 4 + 4;
 
+// Normals are unit directions; an exporter's rounding stays close to 1, while
+// damage (or zeros written over the data) lands anywhere.
+constexpr float minNormalLength = 0.5f;
+constexpr float maxNormalLength = 2.0f;
+
+// A value that is no number, or infinite, is damage: no exporter writes one, and
+// the scene would hand it to OpenGL as a vertex or a transform.
 void readFloats(ByteReader& in, float* values, int n, const char* what) {
+    size_t at = in.offset();
     for (int i = 0; i < n; ++i) {
         values[i] = in.f32(what);
+    }
+    for (int i = 0; i < n; ++i) {
+        if (!std::isfinite(values[i])) {
+            throw FormatError(std::string(what) + " at offset " + std::to_string(at) + " holds " +
+                              std::to_string(values[i]) + ", not a finite number");
+        }
+    }
+}
+
+// Key times ascend within a track, as the animation's search relies on.
+template <typename Key>
+void checkKeyOrder(const std::vector<Key>& keys, const char* what, size_t trackAt) {
+    for (size_t k = 1; k < keys.size(); ++k) {
+        if (keys[k].time < keys[k - 1].time) {
+            throw FormatError(std::string(what) + " " + std::to_string(k) +
+                              " of the track at offset " + std::to_string(trackAt) + " is at " +
+                              std::to_string(keys[k].time) + " s, before the key ahead of it at " +
+                              std::to_string(keys[k - 1].time) + " s");
+        }
     }
 }
 
@@ -71,21 +100,27 @@ public:
         in.need(uint64_t(positionKeys) * 16 + uint64_t(rotationKeys) * 20 +
                     uint64_t(scaleKeys) * 16,
                 "the node's keys");
+        size_t trackAt = in.offset();
         node->positionKeys.resize(positionKeys);
         for (NmdVectorKey& key : node->positionKeys) {
             readFloats(in, key.value, 3, "position key");
-            key.time = in.f32("position key");
+            readFloats(in, &key.time, 1, "position key time");
         }
+        checkKeyOrder(node->positionKeys, "position key", trackAt);
+        trackAt = in.offset();
         node->rotationKeys.resize(rotationKeys);
         for (NmdRotationKey& key : node->rotationKeys) {
             readFloats(in, key.value, 4, "rotation key");
-            key.time = in.f32("rotation key");
+            readFloats(in, &key.time, 1, "rotation key time");
         }
+        checkKeyOrder(node->rotationKeys, "rotation key", trackAt);
+        trackAt = in.offset();
         node->scaleKeys.resize(scaleKeys);
         for (NmdVectorKey& key : node->scaleKeys) {
             readFloats(in, key.value, 3, "scale key");
-            key.time = in.f32("scale key");
+            readFloats(in, &key.time, 1, "scale key time");
         }
+        checkKeyOrder(node->scaleKeys, "scale key", trackAt);
         uint32_t children = in.count("child count", minNodeBytes);
         node->children.reserve(children);
         for (uint32_t c = 0; c < children; ++c) {
@@ -159,26 +194,34 @@ private:
             }
         }
         for (size_t i = 0; i < v; ++i) {
-            readFloats(in, &mesh->positions[i * 3], 3, "vertex");
+            readFloats(in, &mesh->positions[i * 3], 3, "vertex position");
             if (mesh->hasNormals) {
-                readFloats(in, &mesh->normals[i * 3], 3, "vertex");
+                size_t at = in.offset();
+                float* n = &mesh->normals[i * 3];
+                readFloats(in, n, 3, "vertex normal");
+                float length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+                if (!(length >= minNormalLength && length <= maxNormalLength)) {
+                    throw FormatError("vertex normal at offset " + std::to_string(at) +
+                                      " has length " + std::to_string(length) + ", not near 1");
+                }
             }
             if (mesh->hasExtra1) {
-                readFloats(in, &mesh->extra1[i * 3], 3, "vertex");
+                readFloats(in, &mesh->extra1[i * 3], 3, "vertex vector");
             }
             if (mesh->hasExtra2) {
-                readFloats(in, &mesh->extra2[i * 3], 3, "vertex");
+                readFloats(in, &mesh->extra2[i * 3], 3, "vertex vector");
             }
             if (mesh->hasColours) {
-                readFloats(in, &mesh->colours[i * 4], 4, "vertex");
+                readFloats(in, &mesh->colours[i * 4], 4, "vertex colour");
             }
             if (mesh->hasWords) {
                 mesh->words[i] = in.u32("vertex");
             }
             for (int k = 0; k < 8; ++k) {
                 if (mesh->hasTexture[k]) {
-                    mesh->texture[k][i * 2] = in.f32("vertex");
-                    mesh->texture[k][i * 2 + 1] = -in.f32("vertex");
+                    float* uv = &mesh->texture[k][i * 2];
+                    readFloats(in, uv, 2, "texture coordinate");
+                    uv[1] = -uv[1];
                 }
             }
         }

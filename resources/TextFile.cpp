@@ -1,12 +1,12 @@
 #include "resources/TextFile.h"
 
 #include "platform/Fatal.h"
-#include "resources/ByteReader.h"
+#include "resources/WholeFile.h"
 
 TextFile::TextFile(const std::string& fileName) {
-    std::vector<unsigned char> content;
+    std::string content;
     std::string error;
-    if (!readFileBytes(fileName, content, error)) {
+    if (!readTextFile(fileName, content, error)) {
         fatalError("TextFile", fileName + ": " + error);
     }
     bytes.assign(content.begin(), content.end());

@@ -122,6 +122,8 @@ private:
     void function(const Type& returnType, const std::string& name, int line);
     void functionBody(Function* fn, const std::string& name, int line);
     void otherStageFunction(const std::string& kind, int line);
+    bool primitiveQualifier(size_t ahead) const;
+    bool geometryParameters(size_t ahead) const;
     size_t closingBrace() const;
     size_t declarationEnd(size_t open) const;
     void failedFunction(const std::string& name, int line, const std::string& error);
@@ -542,10 +544,7 @@ void Parser::topLevel() {
     }
     // A geometry program ("TRIANGLE void gsMain(AttribArray<float4> p : POSITION)")
     // may share the text; it only has to be skipped whole.
-    static const std::set<std::string> primitives = {"POINT", "LINE", "LINE_ADJ", "TRIANGLE",
-                                                     "TRIANGLE_ADJ"};
-    if (peek().kind == TokenKind::Identifier && primitives.count(peek().text) != 0 &&
-        startsType(1)) {
+    if (primitiveQualifier(0)) {
         next();
         otherStageFunction("geometry", line);
         return;
@@ -570,6 +569,12 @@ void Parser::topLevel() {
     }
     if (!startsType()) {
         unexpected("declaration");
+    }
+    // The primitive may also stand before a parameter of a geometry program
+    // ("void gsMain(TRIANGLE AttribArray<float4> p : POSITION)").
+    if (geometryParameters(0)) {
+        otherStageFunction("geometry", line);
+        return;
     }
     Type type;
     size_t listed = diag.listing.size();
@@ -965,6 +970,56 @@ void Parser::functionBody(Function* fn, const std::string& name, int line) {
     current = nullptr;
     reachCalls = nullptr;
     reachGlobals = nullptr;
+}
+
+// The input primitive of a geometry program, in either case, where it qualifies
+// what follows: a type, another qualifier or the program's attribute arrays. A
+// variable or a type of the same name is followed by something else.
+bool Parser::primitiveQualifier(size_t ahead) const {
+    static const std::set<std::string> primitives = {
+        "POINT", "LINE", "LINE_ADJ", "TRIANGLE", "TRIANGLE_ADJ",
+        "point", "line", "line_adj", "triangle", "triangle_adj"};
+    static const std::set<std::string> qualified = {"in",    "out",     "inout",
+                                                    "const", "uniform", "AttribArray"};
+    if (peek(ahead).kind != TokenKind::Identifier || primitives.count(peek(ahead).text) == 0) {
+        return false;
+    }
+    const Token& after = peek(ahead + 1);
+    return startsType(ahead + 1) ||
+           (after.kind == TokenKind::Identifier && qualified.count(after.text) != 0);
+}
+
+// Whether the declaration at `ahead` is a function with a primitive among the
+// qualifiers of one of its parameters: a return type, a name, then "(".
+bool Parser::geometryParameters(size_t ahead) const {
+    static const std::set<std::string> qualifiers = {"in", "out", "inout", "const", "uniform"};
+    size_t i = ahead;
+    while (peek(i).kind == TokenKind::Identifier && peek(i + 1).text != "(") {
+        ++i;
+    }
+    if (peek(i).kind != TokenKind::Identifier) {
+        return false;
+    }
+    int depth = 0;
+    bool parameterStart = false;
+    for (i += 1; peek(i).kind != TokenKind::End; ++i) {
+        const std::string& t = peek(i).text;
+        if (t == "(") {
+            parameterStart = ++depth == 1;
+            continue;
+        }
+        if (t == ")" && --depth == 0) {
+            return false;
+        }
+        if (depth != 1) {
+            continue;
+        }
+        if (parameterStart && primitiveQualifier(i)) {
+            return true;
+        }
+        parameterStart = t == "," || (parameterStart && qualifiers.count(t) != 0);
+    }
+    return false;
 }
 
 // A function for a stage these profiles do not have: its signature and body

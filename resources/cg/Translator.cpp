@@ -1,40 +1,21 @@
 #include "resources/cg/Translator.h"
 
+#include "resources/WholeFile.h"
+
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace {
 
-// No shader header comes near this; a larger file is not one.
-constexpr std::uintmax_t maxIncludedFile = 16u << 20;
-
 bool readIncludedFile(const std::string& path, std::string& text, std::string& reason) {
-    std::error_code error;
-    std::filesystem::file_status status = std::filesystem::status(path, error);
-    if (error || !std::filesystem::exists(status)) {
+    if (readTextFile(path, text, reason)) {
+        return true;
+    }
+    // The preprocessor's listing line names the file already.
+    if (reason == std::string("cannot open: ") + strerror(ENOENT)) {
         reason = "no such file";
-        return false;
     }
-    if (!std::filesystem::is_regular_file(status)) {
-        reason = "not a file";
-        return false;
-    }
-    if (std::filesystem::file_size(path, error) > maxIncludedFile) {
-        reason = "the file is too large";
-        return false;
-    }
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    if (!in || in.bad()) {
-        reason = strerror(errno);
-        return false;
-    }
-    text = bytes.str();
-    return true;
+    return false;
 }
 
 } // namespace

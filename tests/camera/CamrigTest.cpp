@@ -203,6 +203,22 @@ TEST(CamrigDeath, NoControllerEndsTheEditorWithAFailure) {
         testing::ExitedWithCode(1), "PorticoInput error: No XBOX360-controller found\\.");
 }
 
+TEST(Camrig, TheEditorStartsWithEmptyTracksWhereTheBankCannotBeRead) {
+    // Banks are made in the editor; playback refuses such a bank (the player's
+    // tests show it).
+    TempDir dir;
+    Demo demo;
+    Camrig rig(&demo, false);
+    rig.tracks[0].addKey(1, 2, 3, 0.0f, 1);
+    testing::internal::CaptureStderr();
+    rig.readStartBank(dir.file("none.crg"));
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("none.crg: cannot open"),
+              std::string::npos);
+    for (const CameraTrack& track : rig.tracks) {
+        EXPECT_EQ(track.count, 0);
+    }
+}
+
 TEST_F(CamrigEditor, LoadStartsFromDefaultKeys) {
     EXPECT_EQ(rig->currentTrack, 0);
     EXPECT_EQ(rig->editMode, 2);

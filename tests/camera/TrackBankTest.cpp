@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
@@ -231,4 +232,66 @@ TEST(TrackBank, FailedSaveLeavesTheOldBankIntact) {
     EXPECT_TRUE(writeTrackBank(name, changed));
     EXPECT_EQ(fileBytes(name).size(), 256u);
     EXPECT_FALSE(std::filesystem::exists(name + ".tmp"));
+}
+
+namespace {
+
+// A bank written byte by byte: track 0 with the given keys (x, y, z, time;
+// mode 1), tracks 1 to 63 empty.
+std::vector<unsigned char> bankBytes(const std::vector<std::array<float, 4>>& keys) {
+    std::vector<unsigned char> out;
+    putI32(out, static_cast<int32_t>(keys.size()));
+    for (const auto& key : keys) {
+        for (float v : key) {
+            int32_t bits;
+            memcpy(&bits, &v, 4);
+            putI32(out, bits);
+        }
+        putI32(out, 1);
+    }
+    for (int k = 1; k < trackBankSize; ++k) {
+        putI32(out, 0);
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(TrackBank, PlaybackTakesOnlyAWholeSoundBank) {
+    TempDir dir;
+    CameraTrack tracks[trackBankSize];
+    std::string error;
+    std::string name = dir.file("1.crg");
+    writeBytes(name, bankBytes({{0, 0, 0, 0}, {1, 2, 3, 2}, {1, 2, 3, 2}}));
+    ASSERT_TRUE(readPlaybackBank(name, tracks, error)) << error;
+    EXPECT_EQ(tracks[0].count, 3);
+
+    std::vector<unsigned char> cut = bankBytes({{0, 0, 0, 0}});
+    cut.resize(20);
+    std::vector<unsigned char> longer = bankBytes({{0, 0, 0, 0}});
+    longer.push_back(0);
+    struct Case {
+        const char* what;
+        std::vector<unsigned char> bytes;
+        const char* error;
+    } cases[] = {
+        {"empty", {}, "the file ends after 0 of 64 track records"},
+        {"cut short", cut, "track 0 claims 1 keys but only 16 bytes are left"},
+        {"a byte too many", longer, "1 byte follows the 64 track records"},
+        {"a value that is no number", bankBytes({{0, 0, 0, 0}, {1, std::nanf(""), 3, 2}}),
+         "track 0, key 1 (1, nan, 3 at 2 s): not a finite number"},
+        {"an infinite time", bankBytes({{0, 0, 0, 0}, {1, 2, 3, HUGE_VALF}}),
+         "track 0, key 1 (1, 2, 3 at inf s): not a finite number"},
+        {"keys out of time order", bankBytes({{0, 0, 0, 5}, {1, 2, 3, 2}}),
+         "track 0, key 1 (1, 2, 3 at 2 s): earlier than the key before it"},
+    };
+    for (const Case& c : cases) {
+        writeBytes(name, c.bytes);
+        fillBank(tracks);
+        EXPECT_FALSE(readPlaybackBank(name, tracks, error)) << c.what;
+        EXPECT_EQ(error.rfind(c.error, 0), 0u) << c.what << ": " << error;
+        for (const CameraTrack& track : tracks) {
+            EXPECT_EQ(track.count, 0) << c.what;
+        }
+    }
 }

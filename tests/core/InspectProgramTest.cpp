@@ -24,6 +24,16 @@ TEST(InspectProgramTest, SummarisesTheShippedBankAndNamesDamage) {
         << output;
 }
 
+TEST(InspectProgramTest, RefusesADeviceInsteadOfReadingItForEver) {
+    std::string output;
+    std::string inspect = "timeout 60 " + stageProgram("lumora-inspect");
+    for (const char* format : {"nmd", "ebr", "crg", "music"}) {
+        EXPECT_EQ(runCommand(inspect + " --as " + format + " /dev/urandom", &output), 1);
+        EXPECT_NE(output.find("not a regular file: it is a character device"), std::string::npos)
+            << output;
+    }
+}
+
 TEST(InspectProgramTest, PrintsTheSpectrumAtEachTime) {
     std::string output;
     ASSERT_EQ(

@@ -95,4 +95,20 @@ TEST_F(CgCorpus, EveryProgramTranslatesCompilesAndDraws) {
     EXPECT_GE(files.size(), 30u);
 }
 
+TEST(CgCorpusGeometry, EachPrimitiveMarksAGeometryProgramTheProfilesRefuse) {
+    // The overlay's pair is in the list above; beside it stands a geometry
+    // program for each input primitive, named before the function or before a
+    // parameter, in either case.
+    std::string path = (corpusFolder / "wire_overlay.cg").string();
+    std::string source = readText(path);
+    for (const char* entry : {"gsPoints", "gsLines", "gsSilhouette", "gsTriangles", "gsFins"}) {
+        CgTranslation t = translateCg(source, entry, ShaderProfile::Vertex, path);
+        EXPECT_FALSE(t.ok);
+        EXPECT_NE(t.listing.find(std::string("'") + entry +
+                                 "' is a geometry program, which arbvp1 and arbfp1 cannot run"),
+                  std::string::npos)
+            << t.listing;
+    }
+}
+
 } // namespace

@@ -407,6 +407,23 @@ TEST(CgTranslator, OnlyReachedFunctionsAreChecked) {
     EXPECT_EQ(errorOf(geometry + others, "gsMain", vertex),
               "t.cg(1) : error: 'gsMain' is a geometry program, which arbvp1 and arbfp1 cannot "
               "run\n");
+    // The primitive may stand before a parameter too, in either case; where it
+    // qualifies nothing its name is free for types, functions and variables.
+    for (const char* form : {"void gsMain(TRIANGLE AttribArray<float4> p : POSITION) {}\n",
+                             "void gsMain(uniform float k, in line_adj float4 p[4]) {}\n",
+                             "point void gsMain(AttribArray<float4> p : POSITION) {}\n"}) {
+        EXPECT_TRUE(translate(form + others, "psMain", fragment).ok) << form;
+        EXPECT_NE(errorOf(form + others, "gsMain").find("'gsMain' is a geometry program"),
+                  std::string::npos)
+            << form;
+    }
+    EXPECT_TRUE(translate("struct point { float4 p; };\n"
+                          "float4 line(point triangle) { return triangle.p; }\n"
+                          "float4 psMain(float4 c : COLOR0) : COLOR {\n"
+                          "    point q; q.p = c; return line(q);\n"
+                          "}\n",
+                          "psMain", fragment)
+                    .ok);
     EXPECT_NE(errorOf("void corner(float4 p) { emitVertex(p : POSITION); }\n"
                       "float4 vsMain(float4 p : POSITION) : POSITION { corner(p); return p; }\n",
                       "vsMain", vertex)
@@ -503,9 +520,34 @@ TEST(CgCompiler, TranslatesAFileOrExitsOneWithTheListing) {
         0)
         << output;
     EXPECT_NE(output.find("gl_FragColor"), std::string::npos);
-    EXPECT_EQ(runCommand(cgc + " -profile arbvp2 x.cg", &output), 1);
+    EXPECT_EQ(runCommand(cgc + " -profile arbvp2 x.cg", &output), 2);
     EXPECT_EQ(runCommand(cgc + " -profile arbfp1 " + dir.file("missing.cg"), &output), 1);
     EXPECT_NE(output.find("missing.cg"), std::string::npos);
+}
+
+TEST(CgCompiler, SaysWhatTheFileIsWhenItIsNoCgText) {
+    TempDir dir;
+    std::ofstream(dir.file("zeros.cg"), std::ios::binary) << std::string(64, '\0');
+    std::filesystem::resize_file(dir.file("zeros.cg"), 200 << 20);
+    std::ofstream(dir.file("binary.cg"), std::ios::binary)
+        << std::string("float4 main() : COLOR { return 1; }\n\0\x01", 38);
+    std::string cgc = "timeout 60 " + stageProgram("lumora-cgc") + " -profile arbfp1 ";
+    struct Case {
+        std::string arguments;
+        std::string says;
+    } cases[] = {
+        {dir.path(), dir.path() + ": not a regular file: it is a folder"},
+        {"/dev/urandom", "/dev/urandom: not a regular file: it is a character device"},
+        {dir.file("zeros.cg"),
+         "zeros.cg: too large: 209715200 bytes, the limit is 16777216 bytes (16 MiB)"},
+        {dir.file("binary.cg"), "binary.cg: not text: contains a NUL byte at offset 36"},
+        {"- < /dev/zero", "standard input: too large: more than the limit of 16777216 bytes"}};
+    for (const Case& c : cases) {
+        std::string output;
+        EXPECT_EQ(runCommand(cgc + c.arguments, &output), 1) << c.arguments;
+        EXPECT_NE(output.find("lumora-cgc: "), std::string::npos) << output;
+        EXPECT_NE(output.find(c.says), std::string::npos) << output;
+    }
 }
 
 TEST(CgCompiler, TakesMacrosAndIncludeFolders) {
@@ -533,7 +575,7 @@ TEST(CgCompiler, TakesMacrosAndIncludeFolders) {
     EXPECT_NE(output.find(dir.file("main.cg") + "(1) : error: cannot open #include <tone.cg>"),
               std::string::npos)
         << output;
-    EXPECT_EQ(runCommand(cgc + "-D=1 " + dir.file("main.cg"), &output), 1);
+    EXPECT_EQ(runCommand(cgc + "-D=1 " + dir.file("main.cg"), &output), 2);
     EXPECT_NE(output.find("not a macro name"), std::string::npos) << output;
 }
 

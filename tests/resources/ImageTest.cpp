@@ -1,7 +1,7 @@
 #include "resources/Image.h"
-#include "resources/ByteReader.h"
 #include "resources/ImageWriter.h"
 #include "resources/TextFile.h"
+#include "resources/WholeFile.h"
 
 #include "support/GlTest.h"
 
@@ -149,7 +149,7 @@ TEST(ImageDeathTest, UnreadablePictureEndsTheProgramNamingTheFile) {
 TEST(TextFile, HoldsTheWholeFileAndATerminator) {
     TempDir dir;
     std::string error;
-    ASSERT_TRUE(writeFileBytes(dir.file("a.cg"), {'a', 0, 'b'}, error));
+    ASSERT_TRUE(writeFileBytes(dir.file("a.cg"), {'a', '\n', 'b'}, error));
     TextFile file(dir.file("a.cg"));
     EXPECT_EQ(file.size(), 3u);
     EXPECT_EQ(file.text()[2], 'b');

@@ -1,6 +1,6 @@
-#include "resources/ByteReader.h"
 #include "resources/EbrFile.h"
 #include "resources/NmdFile.h"
+#include "resources/WholeFile.h"
 
 #include "support/GlTest.h"
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -359,4 +360,104 @@ TEST(NmdFileTest, HandWrittenBytesReadIntoTheModel) {
     EXPECT_EQ(mesh.texture[0], (std::vector<float>{0, -0.25f, 1, -0.0f, 0, -1}));
     EXPECT_EQ(mesh.texture[2], (std::vector<float>{1, -0.0f, 0, -0.5f, 0.5f, -0.25f}));
     EXPECT_EQ(mesh.indices, (std::vector<uint32_t>{0, 2, 1}));
+}
+
+namespace {
+
+// The fields of a small scene, written byte by byte from the format's layout:
+// no material, one mesh node with normals and texture channel 0, three
+// vertices, one triangle, two position keys.
+struct SceneFields {
+    float position[3][3] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+    float normal[3][3] = {{0, 0, 1}, {0, 0.6f, 0.8f}, {0, 0, -1}};
+    float uv[3][2] = {{0, 0}, {1, 0}, {0, 1}};
+    uint32_t indices[3] = {0, 1, 2};
+    float restPosition[3] = {0, 0, 2};
+    float keyTimes[2] = {0.5f, 1.5f};
+};
+
+std::vector<unsigned char> sceneBytes(const SceneFields& s) {
+    std::vector<unsigned char> b = {'N', 'M', 'D', '1', '0', '0'};
+    auto u32 = [&](uint32_t v) {
+        for (int k = 0; k < 4; ++k) {
+            b.push_back(static_cast<unsigned char>(v >> (8 * k)));
+        }
+    };
+    auto f32 = [&](float v) {
+        uint32_t bits;
+        memcpy(&bits, &v, 4);
+        u32(bits);
+    };
+    u32(0);                                                     // materials
+    u32(1);                                                     // top-level nodes
+    u32(1);                                                     // a mesh
+    u32(0);                                                     // no material name
+    u32(3);                                                     // vertices
+    u32(1);                                                     // triangles
+    b.insert(b.end(), {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0}); // normals, channel 0
+    for (int v = 0; v < 3; ++v) {
+        for (float c : s.position[v]) {
+            f32(c);
+        }
+        for (float c : s.normal[v]) {
+            f32(c);
+        }
+        f32(s.uv[v][0]), f32(s.uv[v][1]);
+    }
+    for (uint32_t i : s.indices) {
+        u32(i);
+    }
+    u32(1), b.push_back('n'); // name
+    for (float c : s.restPosition) {
+        f32(c);
+    }
+    f32(0), f32(0), f32(0), f32(1); // rest rotation
+    f32(1), f32(1), f32(1);         // rest scale
+    u32(2), u32(0), u32(0);         // key counts
+    for (float t : s.keyTimes) {
+        f32(1), f32(2), f32(3), f32(t);
+    }
+    u32(0); // children
+    return b;
+}
+
+} // namespace
+
+TEST(NmdFile, ValuesNoSceneHoldsAreDamage) {
+    NmdFile file;
+    std::vector<unsigned char> sound = sceneBytes(SceneFields());
+    ASSERT_TRUE(file.read(sound.data(), sound.size())) << file.error;
+    ASSERT_EQ(file.nodes.size(), 1u);
+
+    // Vertices start at offset 43 and take 32 bytes each; the indices follow
+    // at 139, then the node's name, transform and keys.
+    struct Case {
+        const char* what;
+        void (*damage)(SceneFields&);
+        const char* error;
+    } cases[] = {
+        {"a coordinate that is no number", [](SceneFields& s) { s.position[1][2] = std::nanf(""); },
+         "vertex position at offset 75 holds nan"},
+        {"an infinite texture coordinate", [](SceneFields& s) { s.uv[2][1] = HUGE_VALF; },
+         "texture coordinate at offset 131 holds inf"},
+        {"an infinite rest position", [](SceneFields& s) { s.restPosition[0] = -HUGE_VALF; },
+         "rest position at offset 156 holds -inf"},
+        {"a normal of no length", [](SceneFields& s) { s.normal[0][2] = 0; },
+         "vertex normal at offset 55 has length 0.000000, not near 1"},
+        {"a normal three units long", [](SceneFields& s) { s.normal[2][2] = 3; },
+         "vertex normal at offset 119 has length 3.000000, not near 1"},
+        {"an index past the vertices", [](SceneFields& s) { s.indices[2] = 3; },
+         "index 3 at offset 147 is not below the vertex count 3"},
+        {"keys out of time order", [](SceneFields& s) { s.keyTimes[1] = 0.25f; },
+         "position key 1 of the track at offset 208 is at 0.250000 s, before the key ahead of "
+         "it at 0.500000 s"},
+    };
+    for (const Case& c : cases) {
+        SceneFields fields;
+        c.damage(fields);
+        std::vector<unsigned char> bytes = sceneBytes(fields);
+        EXPECT_FALSE(file.read(bytes.data(), bytes.size())) << c.what;
+        EXPECT_EQ(file.error.rfind(c.error, 0), 0u) << c.what << ": " << file.error;
+        EXPECT_TRUE(file.nodes.empty()) << c.what;
+    }
 }

@@ -1,8 +1,8 @@
 #include "resources/NmdScene.h"
 #include "platform/GlState.h"
 #include "platform/Texture.h"
-#include "resources/ByteReader.h"
 #include "resources/ImageWriter.h"
+#include "resources/WholeFile.h"
 
 #include "support/GlTest.h"
 

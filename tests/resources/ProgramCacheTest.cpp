@@ -1,7 +1,7 @@
 #include "core/Demo.h"
 #include "platform/GlState.h"
-#include "resources/ByteReader.h"
 #include "resources/CgProgram.h"
+#include "resources/WholeFile.h"
 
 #include "support/GlTest.h"
 

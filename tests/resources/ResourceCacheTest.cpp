@@ -1,11 +1,11 @@
 #include "core/Demo.h"
 #include "platform/Texture.h"
-#include "resources/ByteReader.h"
 #include "resources/EbrMesh.h"
 #include "resources/Geometry.h"
 #include "resources/Image.h"
 #include "resources/ImageWriter.h"
 #include "resources/TextFile.h"
+#include "resources/WholeFile.h"
 
 #include "support/GlTest.h"
 

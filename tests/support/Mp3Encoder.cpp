@@ -1,7 +1,7 @@
 #include "support/Mp3Encoder.h"
 
 #include "content/Mp3Encoder.h"
-#include "resources/ByteReader.h"
+#include "resources/WholeFile.h"
 
 #include <cmath>
 
