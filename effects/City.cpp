@@ -121,6 +121,7 @@ void City::load() {
 
     flare = new LensFlare(this);
     scene = new NmdScene("data/citymaps/city.nmd", true, "data/citymaps/");
+    scene->requireRead();
 
     for (const auto& key : pathKeys) {
         path.addKey(key[0], key[1], key[2], static_cast<float>(path.count), 1);

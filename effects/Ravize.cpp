@@ -71,7 +71,9 @@ void Ravize::load() {
 
     flare = new LensFlare(this);
     planet = new NmdScene("data/planet.nmd", true, "data/");
+    planet->requireRead();
     waterSphere = new NmdScene("data/watersphere.nmd", false, "");
+    waterSphere->requireRead();
     program = demo->getProgramPair("data/meridian.cg", "vsOcean", "psOcean");
     envTexture = demo->getTexture("data/flare/bgenv2.jpg");
     bumpTexture = demo->getBumpTexture("data/waterbump.jpg");

@@ -1,5 +1,7 @@
 #include "resources/NmdScene.h"
 
+#include "platform/EngineError.h"
+
 #include "platform/GlState.h"
 #include "platform/ShaderContext.h"
 #include "platform/Texture.h"
@@ -43,11 +45,11 @@ struct Channel {
 
 } // namespace
 
-NmdScene::NmdScene(const std::string& fileName, bool loadTextures,
-                   const std::string& textureFolder) {
+NmdScene::NmdScene(const std::string& fileName_, bool loadTextures,
+                   const std::string& textureFolder)
+    : fileName(fileName_) {
     if (!readFile(fileName)) {
-        fprintf(stderr, "NMD scene %s: %s (the scene draws nothing)\n", fileName.c_str(),
-                error.c_str());
+        fprintf(stderr, "NMD scene %s: %s\n", fileName.c_str(), error.c_str());
         fflush(stderr);
     }
 
@@ -252,4 +254,10 @@ void NmdScene::unbindMaterial(const NmdMaterial& material) {
     }
     vertexPrograms.at(&material)->unbind();
     fragment->unbind();
+}
+
+void NmdScene::requireRead() const {
+    if (!error.empty()) {
+        throw EngineError("NMD scene " + fileName + ": " + error);
+    }
 }

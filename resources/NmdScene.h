@@ -34,6 +34,12 @@ public:
     // bound at the end.
     void render(float t);
 
+    // A scene that could not be read keeps its error and draws nothing. Where a
+    // picture depends on it, that is a broken frame, not a fallback: this
+    // raises an EngineError naming the file and the reason.
+    void requireRead() const;
+    std::string fileName;
+
     // The GL work of drawing, counted since the caller last reset it: meshes
     // drawn, materials bound (a vertex and a fragment program each), textures
     // bound and parameter values uploaded to the programs.
