@@ -4,6 +4,7 @@
 #include "core/FullscreenPass.h"
 #include "core/Music.h"
 #include "core/VideoEncoder.h"
+#include "platform/CommandLine.h"
 #include "platform/Gl.h"
 #include "platform/GlState.h"
 #include "platform/GlWindow.h"
@@ -47,13 +48,6 @@ const char* const captureUsage =
     "the frame under way; what was written stays usable.\n";
 
 namespace {
-
-bool parseNumber(const char* text, double& value) {
-    char* end = nullptr;
-    errno = 0;
-    value = strtod(text, &end);
-    return errno == 0 && end != text && *end == '\0' && std::isfinite(value);
-}
 
 std::string absolute(const std::string& path) {
     return path.empty() ? path : std::filesystem::absolute(path).string();
@@ -374,33 +368,7 @@ std::vector<std::string> encoderCommand(const Demo& demo, const CaptureOptions& 
             options.videoFile};
 }
 
-bool parseNumberOption(const std::string& flag, const char* text, double& value,
-                       std::string& error) {
-    if (text == nullptr || !parseNumber(text, value)) {
-        error = flag + " needs a number" + (text != nullptr ? std::string(", not ") + text : "");
-        return false;
-    }
-    return true;
-}
-
 } // namespace
-
-bool parseSize(const std::string& text, int& width, int& height, std::string& error) {
-    int w = 0, h = 0, used = 0;
-    if (sscanf(text.c_str(), "%dx%d%n", &w, &h, &used) != 2 ||
-        used != static_cast<int>(text.size()) || text[0] == '-' || text[0] == '+') {
-        error = "--size needs WIDTHxHEIGHT in pixels, as 1920x1080, not \"" + text + "\"";
-        return false;
-    }
-    if (w < 16 || h < 16 || w > maxFrameSide || h > maxFrameSide) {
-        error = "--size " + text + " is out of range (16 to " + std::to_string(maxFrameSide) +
-                " pixels a side)";
-        return false;
-    }
-    width = w;
-    height = h;
-    return true;
-}
 
 std::string atFileName(double seconds) {
     char name[64];
@@ -414,125 +382,97 @@ std::string rangeFileName(int frame) {
     return name;
 }
 
-bool parseCaptureOptions(int argc, char** argv, float length, CaptureOptions& options,
-                         std::string& error) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string flag = argv[i];
-        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-        double number = 0.0;
-        auto takeNumber = [&](double& into) {
-            if (!parseNumberOption(flag, value, into, error)) {
-                return false;
-            }
-            ++i;
-            return true;
-        };
-        auto takeText = [&](std::string& into) {
-            if (value == nullptr) {
-                error = flag + " needs a value";
-                return false;
-            }
-            into = value;
-            ++i;
-            return true;
-        };
-        bool taken = true;
-        if (flag == "--at") {
-            taken = takeNumber(number);
-            options.at.push_back(number);
-        } else if (flag == "--from") {
-            taken = takeNumber(options.from);
-        } else if (flag == "--to") {
-            taken = takeNumber(options.to);
-        } else if (flag == "--fps") {
-            taken = takeNumber(options.fps);
-        } else if (flag == "--samples") {
-            taken = takeNumber(number);
-            if (taken && !(number >= 0.0 && number <= 16.0 && number == std::floor(number))) {
-                error = "--samples must be a whole number from 0 to 16";
-                return false;
-            }
-            options.samples = static_cast<int>(number);
-        } else if (flag == "--size") {
-            std::string size;
-            taken = takeText(size) && parseSize(size, options.width, options.height, error);
-        } else if (flag == "--out") {
-            taken = takeText(options.outFolder);
-        } else if (flag == "--video") {
-            taken = takeText(options.videoFile);
-        } else if (flag == "--bench") {
+namespace {
+
+void readCaptureOptions(int argc, char** argv, float length, CaptureOptions& options) {
+    CommandLine line(argc, argv);
+    while (!line.done()) {
+        if (line.option("--at")) {
+            options.at.push_back(line.number("--at", -1e300, 1e300));
+        } else if (line.option("--from")) {
+            options.from = line.number("--from", -1e300, 1e300);
+        } else if (line.option("--to")) {
+            options.to = line.number("--to", -1e300, 1e300);
+        } else if (line.option("--fps")) {
+            options.fps = line.number("--fps", 1e-3, 1000.0);
+        } else if (line.option("--samples")) {
+            options.samples = static_cast<int>(line.integer("--samples", 0, 16));
+        } else if (line.option("--size")) {
+            line.size("--size", 16, maxFrameSide, options.width, options.height);
+        } else if (line.option("--out")) {
+            options.outFolder = line.value("--out");
+        } else if (line.option("--video")) {
+            options.videoFile = line.value("--video");
+        } else if (line.option("--bench")) {
             options.bench = true;
-        } else if (flag == "--quiet") {
+        } else if (line.option("--quiet")) {
             options.progress = false;
         } else {
-            error = "unknown option " + flag;
-            return false;
-        }
-        if (!taken) {
-            return false;
+            line.refuseNext();
         }
     }
 
     char end[32];
     snprintf(end, sizeof end, "%.2f s", length);
-    if (!(options.fps > 0.0 && options.fps <= 1000.0)) {
-        error = "--fps must lie above 0 and at most 1000";
-        return false;
-    }
     for (double seconds : options.at) {
         if (seconds < 0.0 || static_cast<float>(seconds) >= length) {
             char at[64];
             snprintf(at, sizeof at, "--at %g", seconds);
-            error = at + std::string(" lies outside the demo (0 to ") + end + ", the end left out)";
-            return false;
+            throw UsageError(at + std::string(" lies outside the demo (0 to ") + end +
+                             ", the end left out)");
         }
     }
     const bool range = options.from != -1.0 || options.to != -1.0;
     if (range) {
         if (options.from < 0.0 || options.to < 0.0) {
-            error = "a range needs both --from and --to, neither negative";
-            return false;
+            throw UsageError("a range needs both --from and --to, neither negative");
         }
         if (!(options.to > options.from)) {
-            error = "--to must lie after --from";
-            return false;
+            throw UsageError("--to must lie after --from");
         }
         if (static_cast<float>(options.from) >= length || static_cast<float>(options.to) > length) {
-            error = std::string("the range must lie within the demo (0 to ") + end + ")";
-            return false;
+            throw UsageError(std::string("the range must lie within the demo (0 to ") + end + ")");
         }
         long first = 0, last = 0;
         rangeFrames(options, first, last);
         if (last - first > maxCaptureFrames) {
-            error = "the range holds " + std::to_string(last - first) + " frames, more than " +
-                    std::to_string(maxCaptureFrames);
-            return false;
+            throw UsageError("the range holds " + std::to_string(last - first) +
+                             " frames, more than " + std::to_string(maxCaptureFrames));
         }
         if (last <= first) {
             char rate[64];
             snprintf(rate, sizeof rate, "%g", options.fps);
-            error = std::string("the range holds no frame at ") + rate + " frames a second";
-            return false;
+            throw UsageError(std::string("the range holds no frame at ") + rate +
+                             " frames a second");
         }
     }
     if (!options.videoFile.empty()) {
         if (!range) {
-            error = "--video needs --from and --to";
-            return false;
+            throw UsageError("--video needs --from and --to");
         }
         const std::string why = unwritablePath(options.videoFile);
         if (!why.empty()) {
-            error = "cannot write the video " + options.videoFile + ": " + why;
-            return false;
+            throw UsageError("cannot write the video " + options.videoFile + ": " + why);
         }
     }
     if (options.at.empty() && !range) {
-        error = "nothing to render: give --at or --from and --to";
-        return false;
+        throw UsageError("nothing to render: give --at or --from and --to");
     }
     options.outFolder = absolute(options.outFolder);
     options.videoFile = absolute(options.videoFile);
-    return true;
+}
+
+} // namespace
+
+bool parseCaptureOptions(int argc, char** argv, float length, CaptureOptions& options,
+                         std::string& error) {
+    try {
+        readCaptureOptions(argc, argv, length, options);
+        return true;
+    } catch (const UsageError& mistake) {
+        error = mistake.what();
+        return false;
+    }
 }
 
 int runCapture(Demo& demo, const CaptureOptions& options) {

@@ -42,10 +42,6 @@ constexpr int maxFrameSide = 8192;
 // usable. Returns the process exit code (128 + the signal when one stopped it).
 int runCapture(Demo& demo, const CaptureOptions& options);
 
-// Reads WIDTHxHEIGHT (16 to maxFrameSide a side); on a mistake returns false
-// with a message in error.
-bool parseSize(const std::string& text, int& width, int& height, std::string& error);
-
 // The name of a single frame's file: at-10.000.png.
 std::string atFileName(double seconds);
 // The name of frame n of a range: frame-000042.png.

@@ -238,9 +238,31 @@ void Demo::closeWindow() {
     ownedWindow.reset();
 }
 
+void Demo::startFrom(float seconds) {
+    // The player's own frames come at the display's pace; what they inherit is
+    // taken from frames at 60 a second, the pace of most displays.
+    long frame = 0;
+    const FrameGrid grid = FrameGrid::through(seconds, 60.0, frame);
+    seek(grid, frame);
+    // The frames drawn on the way are not for showing: the first one presented
+    // is black, with the state the frames left kept.
+    GLfloat clearColour[4];
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, clearColour);
+    GLint drawBound = 0;
+    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &drawBound);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glClearColor(clearColour[0], clearColour[1], clearColour[2], clearColour[3]);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLuint>(drawBound));
+}
+
 void Demo::run() {
     openWindow();
     loadEffects();
+    if (clockStart > 0.0f) {
+        startFrom(clockStart);
+    }
     startMusic();
     timer.reset();
     time = 0.0f;

@@ -75,6 +75,9 @@ public:
     // `stop`, when given, is asked before every frame: a seek it stops returns
     // false and leaves the state of some earlier frame.
     bool seek(const FrameGrid& grid, long frame, bool (*stop)() = nullptr);
+    // For a run that starts later than 0: everything the first frame inherits
+    // as when the demo played up to it. run() does this for a clockStart above 0.
+    void startFrom(float seconds);
     void playFrame(const FrameGrid& grid, long frame);
     void closeWindow();
     bool hasMusic() const;

@@ -82,6 +82,18 @@ long CommandLine::integer(const char* option, long low, long high) {
     return static_cast<long>(result);
 }
 
+void CommandLine::size(const char* option, int low, int high, int& width, int& height) {
+    std::string text = value(option);
+    if (!parseSize(text, width, height)) {
+        throw UsageError(std::string(option) +
+                         " needs WIDTHxHEIGHT in pixels, as 1920x1080, not \"" + text + "\"");
+    }
+    if (width < low || height < low || width > high || height > high) {
+        throw UsageError(std::string(option) + " " + text + " is out of range (" +
+                         std::to_string(low) + " to " + std::to_string(high) + " pixels a side)");
+    }
+}
+
 void CommandLine::refuseNext() const {
     if (done()) {
         throw UsageError("an argument is missing");
@@ -98,4 +110,22 @@ bool parseNumber(const std::string& text, double& value) {
     errno = 0;
     value = strtod(start, &end);
     return errno == 0 && end != start && *end == '\0' && std::isfinite(value);
+}
+
+bool parseSize(const std::string& text, int& width, int& height) {
+    const size_t x = text.find('x');
+    if (x == std::string::npos || x == 0 || x + 1 == text.size()) {
+        return false;
+    }
+    long sides[2] = {0, 0};
+    const std::string parts[2] = {text.substr(0, x), text.substr(x + 1)};
+    for (int i = 0; i < 2; ++i) {
+        if (parts[i].size() > 9 || parts[i].find_first_not_of("0123456789") != std::string::npos) {
+            return false;
+        }
+        sides[i] = std::stol(parts[i]);
+    }
+    width = static_cast<int>(sides[0]);
+    height = static_cast<int>(sides[1]);
+    return true;
 }

@@ -62,6 +62,8 @@ public:
     double number(const char* option, double low, double high);
     // Takes a value that must be a whole number in [low, high].
     long integer(const char* option, long low, long high);
+    // Takes a value WIDTHxHEIGHT, each side a whole number of pixels in [low, high].
+    void size(const char* option, int low, int high, int& width, int& height);
     // Throws the error for the next argument, an option nobody knows or an
     // operand the program takes none of (or no more of).
     [[noreturn]] void refuseNext() const;
@@ -75,3 +77,6 @@ private:
 // Reads a whole, finite decimal number (as "10", "-2.5" or "1e3"); false for
 // anything else, trailing characters included.
 bool parseNumber(const std::string& text, double& value);
+// Reads WIDTHxHEIGHT of two whole decimal numbers (as "1920x1080"); false for
+// anything else.
+bool parseSize(const std::string& text, int& width, int& height);

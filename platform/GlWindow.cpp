@@ -272,8 +272,10 @@ void GlWindow::layOut() {
     }
     width = static_cast<int>(std::max(1L, pictureWidth));
     height = static_cast<int>(std::max(1L, pictureHeight));
-    x = (bufferWidth - width) / 2;
-    y = (bufferHeight - height) / 2;
+    // Centred to an even pixel: shaders work on squares of 2 x 2 pixels, and
+    // on the same squares the picture comes out as in a window of its own size.
+    x = (bufferWidth - width) / 2 & ~1;
+    y = (bufferHeight - height) / 2 & ~1;
     glViewport(x, y, width, height);
 }
 

@@ -205,3 +205,43 @@ TEST_F(MusicPlaybackTest, WithoutASoundCardTheDummyDriverPlaysAndSaysSoOnce) {
     EXPECT_EQ(countOf(errors, "BASS"), 0u) << errors;
     EXPECT_TRUE(advanced);
 }
+
+// A run that starts later (the player's --start) plays picture and music from
+// the same time, and its first frame inherits what the frames before it left:
+// here the frames of the effect's slot, every one carried, none drawn.
+TEST_F(MusicPlaybackTest, AStartTimeSetsPictureAndMusicTogether) {
+    class FirstFrame : public Effect {
+    public:
+        explicit FirstFrame(Demo* demo) : Effect(demo) {}
+        void skip() override { ++skipped; }
+        void render() override {
+            time = demo->time;
+            heard = Music::position();
+            bin = peakBin();
+            demo->quitRequested = true;
+        }
+        int skipped = 0, bin = -1;
+        float time = -1.0f, heard = -1.0f;
+    };
+    class Starting : public Demo {
+    public:
+        void buildTimeline() override { addEntry(0.0f, 1000.0f, first = new FirstFrame(this)); }
+        FirstFrame* first = nullptr;
+    };
+    const std::string file = changeFile();
+    Starting demo;
+    demo.verbose = false;
+    demo.musicFile = file.c_str();
+    demo.length = 6.0f;
+    demo.clockStart = 4.0f;
+    demo.volume = 0.0f;
+    demo.run();
+    ASSERT_NE(demo.first, nullptr);
+    EXPECT_GE(demo.first->time, 4.0f);
+    EXPECT_LT(demo.first->time, 4.5f);
+    EXPECT_NEAR(demo.first->heard, demo.first->time, 0.05f);
+    // The second tone, which starts at 3 s.
+    EXPECT_EQ(demo.first->bin, 40);
+    // Four seconds of frames at 60 a second.
+    EXPECT_EQ(demo.first->skipped, 240);
+}

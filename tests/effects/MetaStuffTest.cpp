@@ -7,9 +7,11 @@
 #include "core/Demo.h"
 #include "core/FullscreenPass.h"
 #include "core/Seek.h"
+#include "effects/BlurFilter.h"
 #include "effects/MetaballGrid.h"
 #include "platform/Gl.h"
 #include "platform/GlState.h"
+#include "platform/GlWindow.h"
 #include "platform/Random.h"
 #include "platform/RenderTarget.h"
 #include "resources/CgProgram.h"
@@ -196,6 +198,26 @@ TEST_F(MetaStuffTest, ASeekCarriesTheGlowAndTheFieldAsPlayingEveryFrameDoes) {
     metaballGlow = 0.0f;
     demo.playFrame(grid, 1666);
     EXPECT_FALSE(frame() == played);
+}
+
+// The targets grow with the picture: a picture twice as high as the scene was
+// made for renders it into targets twice as large, with the glow's blur as wide
+// in the picture.
+TEST_F(MetaStuffTest, TargetsFollowThePicturesSize) {
+    EXPECT_EQ(meta->sceneTarget->width, 1024);
+    EXPECT_EQ(meta->glowTarget->width, 128);
+    GlWindow& shown = window();
+    const int height = shown.height;
+    shown.height = 2 * shown.baseHeight;
+    demo.renderFrame(160.0f, 0.02f);
+    shown.height = height;
+    EXPECT_EQ(meta->sceneTarget->width, 2048);
+    EXPECT_EQ(meta->sceneTarget->height, 2048);
+    EXPECT_EQ(meta->glowTarget->width, 256);
+    EXPECT_EQ(meta->blur->scratch->width, 256);
+    demo.renderFrame(160.0f, 0.02f);
+    EXPECT_EQ(meta->sceneTarget->width, 1024);
+    EXPECT_EQ(meta->glowTarget->width, 128);
 }
 
 TEST_F(MetaStuffTest, FrameIsBrighterOnTheBassAndLeavesTheWindowAsItFoundIt) {

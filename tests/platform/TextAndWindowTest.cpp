@@ -65,18 +65,22 @@ TEST_F(TextTest, TextScalesWithTheWindowAndIsFormatted) {
     EXPECT_GE(full[0], 400);
     EXPECT_GE(full[1], 300);
 
-    // The same text at a quarter of the window size covers a quarter of the area.
+    // The same text over a picture half the size: positions are pixels of the
+    // picture as made, so it stands at the same place in the picture and
+    // covers a quarter of the area.
     int savedWidth = window().width, savedHeight = window().height;
     window().width = 400;
     window().height = 300;
     RenderTarget small(400, 300, true, false);
     small.bind();
     clear(0, 0, 0, 0, true, true, false);
-    drawText(&font(), 200, 150, "%d%s", 42, "MM");
+    drawText(&font(), 400, 300, "%d%s", 42, "MM");
     auto half = litBox(400, 300);
     small.unbind();
     window().width = savedWidth;
     window().height = savedHeight;
+    EXPECT_NEAR(half[0] * 2, full[0], 3);
+    EXPECT_NEAR(half[1] * 2, full[1], 3);
     EXPECT_NEAR((half[2] - half[0]) * 2, full[2] - full[0], 3);
     EXPECT_NEAR((half[3] - half[1]) * 2, full[3] - full[1], 3);
 }

@@ -156,3 +156,78 @@ TEST(WindowEventsTest, EscPressesAreNotedOnceAndNoInputWaitsInTheQueue) {
 }
 
 } // namespace
+
+namespace {
+
+// A window the picture follows: resized, it keeps the picture centred at its
+// own resolution, and the frame's bars are black whatever the frame drew there.
+TEST_F(WindowFrameTest, APictureThatFollowsTheWindowStaysCentredWhenItIsResized) {
+    WindowLayout layout;
+    layout.resizable = true;
+    GlWindow resizable(800, 600, 16, 8, 0, 0, 0, layout);
+    EXPECT_EQ(resizable.x, 0);
+    EXPECT_EQ(resizable.y, 0);
+    EXPECT_EQ(resizable.width, 800);
+    EXPECT_EQ(resizable.height, 600);
+
+    auto viewportIs = [](int x, int y, int width, int height) {
+        GLint viewport[4];
+        glGetIntegerv(GL_VIEWPORT, viewport);
+        EXPECT_EQ(viewport[0], x);
+        EXPECT_EQ(viewport[1], y);
+        EXPECT_EQ(viewport[2], width);
+        EXPECT_EQ(viewport[3], height);
+    };
+    // Wider: bars left and right. The frame after the resize is laid out anew.
+    SDL_SetWindowSize(resizable.window, 1000, 600);
+    ASSERT_TRUE(resizable.update());
+    EXPECT_EQ(resizable.bufferWidth, 1000);
+    EXPECT_EQ(resizable.x, 100);
+    EXPECT_EQ(resizable.width, 800);
+    EXPECT_FLOAT_EQ(resizable.pictureScale(), 1.0f);
+    viewportIs(100, 0, 800, 600);
+
+    // Taller and larger: the picture grows to the width, bars above and below,
+    // centred to an even pixel.
+    SDL_SetWindowSize(resizable.window, 1200, 1300);
+    ASSERT_TRUE(resizable.update());
+    EXPECT_EQ(resizable.width, 1200);
+    EXPECT_EQ(resizable.height, 900);
+    EXPECT_EQ(resizable.x, 0);
+    EXPECT_EQ(resizable.y, 200);
+    EXPECT_FLOAT_EQ(resizable.pictureScale(), 1.5f);
+    viewportIs(0, 200, 1200, 900);
+
+    // Whatever a frame clears or draws beyond the picture goes black, and the
+    // state the frame set stays.
+    fill(0, 0, 1200, 1300, 1, 1, 0);
+    glDisable(GL_DEPTH_TEST);
+    glColor3f(0, 1, 0);
+    glBegin(GL_QUADS);
+    glVertex2f(-1.5f, -1.5f);
+    glVertex2f(1.5f, -1.5f);
+    glVertex2f(1.5f, 1.5f);
+    glVertex2f(-1.5f, 1.5f);
+    glEnd();
+    glClearColor(0.2f, 0.3f, 0.4f, 1.0f);
+    resizable.clearBars();
+    using Rgb = std::array<int, 3>;
+    auto pixelAt = [this](int x, int y) {
+        std::array<int, 4> rgba = pixel(x, y);
+        return Rgb{rgba[0], rgba[1], rgba[2]};
+    };
+    // (The offscreen driver keeps the buffer it was made with: the pixels
+    // read stay within 800 x 600.)
+    EXPECT_EQ(pixelAt(400, 199), (Rgb{0, 0, 0}));
+    EXPECT_EQ(pixelAt(400, 200), (Rgb{0, 255, 0}));
+    EXPECT_EQ(pixelAt(0, 599), (Rgb{0, 255, 0}));
+    EXPECT_EQ(pixelAt(799, 200), (Rgb{0, 255, 0}));
+    GLfloat clearColour[4];
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, clearColour);
+    EXPECT_FLOAT_EQ(clearColour[2], 0.4f);
+    EXPECT_FALSE(glIsEnabled(GL_SCISSOR_TEST));
+    glEnable(GL_DEPTH_TEST);
+    expectNoGlError();
+}
+
+} // namespace

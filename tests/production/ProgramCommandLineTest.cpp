@@ -40,8 +40,9 @@ Outcome run(const std::string& program, const std::string& arguments, const std:
 }
 
 TEST(ProgramCommandLine, HelpPrintsTheUsageAndAnUnknownOptionIsRefused) {
-    const char* const programs[] = {"lumora-datagen", "lumora-camrig", "lumora-inspect",
-                                    "lumora-cgc", "lumora-bench"};
+    const char* const programs[] = {"lumora-player",  "lumora-player-ms4", "lumora-player-ms6",
+                                    "lumora-capture", "lumora-datagen",    "lumora-camrig",
+                                    "lumora-inspect", "lumora-cgc",        "lumora-bench"};
     for (const char* program : programs) {
         SCOPED_TRACE(program);
         TempDir work;
