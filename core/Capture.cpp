@@ -1,144 +1,72 @@
 #include "core/Capture.h"
 
+#include "core/CaptureBench.h"
+#include "core/CaptureVideo.h"
 #include "core/Demo.h"
-#include "core/FullscreenPass.h"
+#include "core/FrameReducer.h"
 #include "core/Music.h"
 #include "core/VideoEncoder.h"
 #include "platform/CommandLine.h"
 #include "platform/Gl.h"
-#include "platform/GlState.h"
 #include "platform/GlWindow.h"
-#include "platform/Texture.h"
 #include "resources/ImageWriter.h"
 
 #include <SDL.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <map>
+#include <memory>
 
 const char* const captureUsage =
-    "usage: lumora-capture [--at SECONDS]... [--from A --to B] [--fps N] [--video FILE]\n"
-    "                      [--size WxH] [--out DIR] [--samples N] [--bench] [--quiet]\n"
+    "usage: lumora-capture [--at SECONDS]... [--from A --to B] [--fps N] [--size WxH]\n"
+    "                      [--supersample K] [--video FILE] [--preset preview|release]\n"
+    "                      [--out DIR] [--samples N] [--bench] [--quiet]\n"
+    "       lumora-capture --join OUT.mp4 PIECE.mp4...\n"
     "Renders the demo's frames as the player shows them when it plays the demo from\n"
     "the start at N frames a second.\n"
-    "  --at SECONDS   render the frame at that time into OUT/at-SECONDS.png (repeatable,\n"
-    "                 in any order)\n"
-    "  --from, --to   render the frames at multiples of 1/N from A up to B, B left out,\n"
-    "                 into OUT/frame-NNNNNN.png\n"
-    "  --fps N        frames per second (default 30)\n"
-    "  --video FILE   encode the range with ffmpeg, with the soundtrack, instead of PNGs\n"
-    "  --size WxH     frames of W x H pixels (default 800x600, the picture as made); the\n"
-    "                 picture is drawn at that resolution, centred, with black bars\n"
-    "                 where the shape is not 4:3 (up to 8192x8192)\n"
-    "  --out DIR      folder for the pictures (default capture)\n"
-    "  --samples N    multisample samples of the window: 0 the driver's smallest\n"
-    "                 multisample format, as lumora-player (default: none)\n"
-    "  --bench        print per-frame and per-effect render times\n"
-    "  --quiet        no progress bar\n"
-    "  --help         print this and exit\n"
+    "  --at SECONDS      render the frame at that time into OUT/at-SECONDS.png\n"
+    "                    (repeatable, in any order)\n"
+    "  --from, --to      render the frames at multiples of 1/N from A up to B, B left\n"
+    "                    out, into OUT/frame-NNNNNN.png\n"
+    "  --fps N           frames per second (default 30)\n"
+    "  --size WxH        frames of W x H pixels (default 800x600, the picture as made);\n"
+    "                    the picture is drawn at that resolution, centred, with black\n"
+    "                    bars where the shape is not 4:3 (up to 8192x8192)\n"
+    "  --supersample K   render every frame K times as large each way and reduce it\n"
+    "                    with a box filter (1 to 4, default 1)\n"
+    "  --video FILE      encode the range with ffmpeg, with the soundtrack, instead of\n"
+    "                    PNGs: H.264 High at CRF 17, BT.709, AAC at 320 kb/s\n"
+    "  --preset NAME     preview: 800x600, 30 fps, a video encoded fast;\n"
+    "                    release: 1920x1080, 60 fps, supersampled 2x, encoded as above;\n"
+    "                    options given beside a preset win over it\n"
+    "  --join OUT PIECE...  join videos of consecutive stretches of the demo, made with\n"
+    "                    --from, --to and --video, into OUT without encoding them again;\n"
+    "                    the soundtrack goes under the whole once\n"
+    "  --out DIR         folder for the pictures (default capture)\n"
+    "  --samples N       multisample samples of the window: 0 the driver's smallest\n"
+    "                    multisample format, as lumora-player (default: none)\n"
+    "  --bench           print per-frame and per-effect render times\n"
+    "  --quiet           no progress bar\n"
+    "  --help            print this and exit\n"
+    "  --version         print the version and exit\n"
     "Times lie from 0 up to the demo's length. Ctrl-C or SIGTERM stops a render after\n"
     "the frame under way; what was written stays usable.\n";
 
 namespace {
 
+// The largest frame the renderer draws, supersampled or not.
+constexpr int largestRender = 16384;
+
 std::string absolute(const std::string& path) {
     return path.empty() ? path : std::filesystem::absolute(path).string();
 }
 
-// Per-effect render times, with glFinish around each render so the GPU work is
-// counted where it happens. Storage is reserved before the frames.
-class EffectTimes : public EffectObserver {
-public:
-    void reserve(size_t frames) { capacity = frames; }
-    void beforeEffect(const Effect&) override {
-        glFinish();
-        started = std::chrono::steady_clock::now();
-    }
-    void afterEffect(const Effect& effect) override {
-        glFinish();
-        double ms =
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
-                .count();
-        std::vector<double>& times = byName[effect.name.empty() ? "(nested)" : effect.name];
-        if (times.capacity() < capacity) {
-            times.reserve(capacity);
-        }
-        times.push_back(ms);
-    }
-    std::map<std::string, std::vector<double>> byName;
-
-private:
-    size_t capacity = 0;
-    std::chrono::steady_clock::time_point started;
-};
-
-double median(std::vector<double> times) {
-    std::sort(times.begin(), times.end());
-    return times.empty() ? 0.0 : times[times.size() / 2];
-}
-
-// Prints the median and 95th percentile of a list of render times, and the
-// median as a number of reference passes when one was timed.
-void printTimes(const char* what, std::vector<double> times, double referenceMs) {
-    if (times.empty()) {
-        return;
-    }
-    std::sort(times.begin(), times.end());
-    double middle = times[times.size() / 2];
-    double p95 = times[std::min(times.size() - 1, static_cast<size_t>(times.size() * 0.95))];
-    printf("bench %s frames=%zu median_ms=%.3f p95_ms=%.3f", what, times.size(), middle, p95);
-    if (referenceMs > 0.0) {
-        printf(" passes=%.1f", middle / referenceMs);
-    }
-    printf("\n");
-}
-
-// The unit that scene costs are read in: one fullscreen copy of a 1024 x 512
-// mipmapped picture over the whole frame, timed in the same context. A ratio to
-// it holds from machine to machine where milliseconds do not.
-double referencePassMs(Demo& demo) {
-    const int width = 1024, height = 512;
-    std::vector<unsigned char> picture(static_cast<size_t>(width) * height * 4);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            unsigned char* p = &picture[(static_cast<size_t>(y) * width + x) * 4];
-            p[0] = static_cast<unsigned char>(x);
-            p[1] = static_cast<unsigned char>(y);
-            p[2] = static_cast<unsigned char>(x ^ y);
-            p[3] = 255;
-        }
-    }
-    Texture texture(width, height, picture.data(), PixelKind::Rgba8, TextureFilter::Mipmapped);
-    bindWindowTarget();
-    resetState();
-    std::vector<double> times;
-    // Passes are timed eight at a time: one alone is short enough for the wait
-    // on the rasteriser's threads to weigh in its time, and that wait differs
-    // from machine to machine more than the pass does.
-    constexpr int batch = 8;
-    for (int sample = 0; sample < 21; ++sample) {
-        glFinish();
-        auto started = std::chrono::steady_clock::now();
-        for (int pass = 0; pass < batch; ++pass) {
-            demo.copyProgram->draw(&texture);
-        }
-        glFinish();
-        times.push_back(
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
-                .count() /
-            batch);
-    }
-    return median(times);
-}
-
+// A progress bar on standard error with the pace and the time left.
 class Progress {
 public:
     Progress(bool enabled_, int total_) : enabled(enabled_ && total_ > 1), total(total_) {}
@@ -146,19 +74,25 @@ public:
         if (!enabled) {
             return;
         }
-        int percent = static_cast<int>(100.0 * done / total);
-        if (percent == last && done != total) {
+        const auto now = std::chrono::steady_clock::now();
+        const int percent = static_cast<int>(100.0 * done / total);
+        if (percent == lastPercent && done != total && now - lastShown < std::chrono::seconds(1)) {
             return;
         }
-        last = percent;
+        lastPercent = percent;
+        lastShown = now;
         lastDone = done;
         char bar[41];
-        int filled = 40 * done / total;
+        const int filled = 40 * done / total;
         for (int i = 0; i < 40; ++i) {
             bar[i] = i < filled ? '#' : '.';
         }
         bar[40] = '\0';
-        fprintf(stderr, "\r[%s] %3d%% frame %d/%d", bar, percent, done, total);
+        const double seconds = std::chrono::duration<double>(now - started).count();
+        const double pace = seconds > 0.0 ? done / seconds : 0.0;
+        const long left = pace > 0.0 ? std::lround((total - done) / pace) : 0;
+        fprintf(stderr, "\r[%s] %3d%% frame %d/%d, %.1f fps, %ld:%02ld left ", bar, percent, done,
+                total, pace, left / 60, left % 60);
         if (done == total) {
             fputc('\n', stderr);
         }
@@ -166,7 +100,7 @@ public:
     }
     // Ends the bar's line where it stopped short.
     void finish() {
-        if (enabled && last >= 0 && lastDone != total) {
+        if (enabled && lastPercent >= 0 && lastDone != total) {
             fputc('\n', stderr);
         }
     }
@@ -174,22 +108,26 @@ public:
 private:
     bool enabled;
     int total;
-    int last = -1;
+    int lastPercent = -1;
     int lastDone = 0;
+    std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point lastShown;
 };
 
-// The window's picture, read back after a frame: to a PNG, or to the encoder.
+// The frame, read back after it is drawn: from the window's back buffer, or
+// from the reducer's framebuffer for a supersampled frame. To a PNG, or to the
+// encoder.
 class Readback {
 public:
-    Readback(int width_, int height_)
-        : width(width_), height(height_), pixels(static_cast<size_t>(width_) * height_ * 4) {}
+    Readback(int width_, int height_, GLuint framebuffer_)
+        : width(width_), height(height_), framebuffer(framebuffer_),
+          pixels(static_cast<size_t>(width_) * height_ * 4) {}
 
-    // The back buffer, bottom row first, as RGBA.
+    // Bottom row first, as RGBA.
     const std::vector<unsigned char>& read() {
-        glBindFramebuffer(GL_FRAMEBUFFER, 0);
-        glReadBuffer(GL_BACK);
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        readInto(nullptr);
         glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        done();
         // Effects may leave alpha anywhere; the picture is opaque.
         for (size_t i = 3; i < pixels.size(); i += 4) {
             pixels[i] = 255;
@@ -208,7 +146,7 @@ public:
 
     // Video frames go out through two pixel buffers, a frame behind: the read
     // of the frame just rendered is started, and the frame before it, whose
-    // read has had a whole frame to complete, is written to the encoder. The
+    // read has had a whole frame to complete, goes to the encoder's queue. The
     // renderer never waits on the read it has just asked for.
     bool sendBehind(VideoEncoder& encoder) {
         if (packBuffers[0] == 0) {
@@ -218,13 +156,11 @@ public:
                 glBufferData(GL_PIXEL_PACK_BUFFER, static_cast<GLsizeiptr>(pixels.size()), nullptr,
                              GL_STREAM_READ);
             }
+            glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
         }
-        glBindFramebuffer(GL_FRAMEBUFFER, 0);
-        glReadBuffer(GL_BACK);
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glBindBuffer(GL_PIXEL_PACK_BUFFER, packBuffers[framesRead % 2]);
+        readInto(&packBuffers[framesRead % 2]);
         glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-        glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+        done();
         ++framesRead;
         return framesRead < 2 || send(packBuffers[framesRead % 2], encoder);
     }
@@ -235,16 +171,31 @@ public:
     }
 
 private:
+    void readInto(const GLuint* packBuffer) {
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
+        glReadBuffer(framebuffer == 0 ? GL_BACK : GL_COLOR_ATTACHMENT0);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glBindBuffer(GL_PIXEL_PACK_BUFFER, packBuffer != nullptr ? *packBuffer : 0);
+    }
+    // The frames read the window's framebuffer, as they left it.
+    void done() {
+        glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+        glReadBuffer(GL_BACK);
+    }
+
     bool send(GLuint buffer, VideoEncoder& encoder) {
         glBindBuffer(GL_PIXEL_PACK_BUFFER, buffer);
         const void* frame = glMapBuffer(GL_PIXEL_PACK_BUFFER, GL_READ_ONLY);
-        const bool sent = frame != nullptr && encoder.write(frame, pixels.size());
+        const bool sent =
+            frame != nullptr && encoder.submitFlipped(static_cast<const unsigned char*>(frame));
         glUnmapBuffer(GL_PIXEL_PACK_BUFFER);
         glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
         return sent;
     }
 
     int width, height;
+    GLuint framebuffer;
     std::vector<unsigned char> pixels;
     GLuint packBuffers[2] = {};
     long framesRead = 0;
@@ -318,56 +269,6 @@ void catchStopSignals() {
     sigaction(SIGTERM, &action, nullptr);
 }
 
-std::vector<std::string> encoderCommand(const Demo& demo, const CaptureOptions& options,
-                                        double firstSecond, double seconds) {
-    char size[32], rate[32], offset[32], length[32];
-    snprintf(size, sizeof size, "%dx%d", demo.window->bufferWidth, demo.window->bufferHeight);
-    snprintf(rate, sizeof rate, "%.17g", options.fps);
-    snprintf(offset, sizeof offset, "%.6f", firstSecond);
-    snprintf(length, sizeof length, "%.6f", seconds);
-    return {"ffmpeg",
-            "-nostdin",
-            "-v",
-            "error",
-            "-y",
-            "-f",
-            "rawvideo",
-            "-pix_fmt",
-            "rgb0",
-            "-s",
-            size,
-            "-r",
-            rate,
-            "-i",
-            "-",
-            "-ss",
-            offset,
-            "-t",
-            length,
-            "-i",
-            demo.musicFile != nullptr ? demo.musicFile : "/dev/null",
-            "-map",
-            "0:v",
-            "-map",
-            "1:a?",
-            "-vf",
-            "vflip",
-            "-c:v",
-            "libx264",
-            "-preset",
-            "superfast",
-            "-crf",
-            "20",
-            "-pix_fmt",
-            "yuv420p",
-            "-c:a",
-            "aac",
-            "-b:a",
-            "192k",
-            "-shortest",
-            options.videoFile};
-}
-
 } // namespace
 
 std::string atFileName(double seconds) {
@@ -386,6 +287,8 @@ namespace {
 
 void readCaptureOptions(int argc, char** argv, float length, CaptureOptions& options) {
     CommandLine line(argc, argv);
+    bool sized = false, paced = false, supersampled = false;
+    std::string preset;
     while (!line.done()) {
         if (line.option("--at")) {
             options.at.push_back(line.number("--at", -1e300, 1e300));
@@ -395,14 +298,29 @@ void readCaptureOptions(int argc, char** argv, float length, CaptureOptions& opt
             options.to = line.number("--to", -1e300, 1e300);
         } else if (line.option("--fps")) {
             options.fps = line.number("--fps", 1e-3, 1000.0);
+            paced = true;
         } else if (line.option("--samples")) {
             options.samples = static_cast<int>(line.integer("--samples", 0, 16));
         } else if (line.option("--size")) {
             line.size("--size", 16, maxFrameSide, options.width, options.height);
+            sized = true;
+        } else if (line.option("--supersample")) {
+            options.supersample = static_cast<int>(line.integer("--supersample", 1, 4));
+            supersampled = true;
+        } else if (line.option("--preset")) {
+            preset = line.value("--preset");
+            if (preset != "preview" && preset != "release") {
+                throw UsageError("--preset is preview or release, not \"" + preset + "\"");
+            }
         } else if (line.option("--out")) {
             options.outFolder = line.value("--out");
         } else if (line.option("--video")) {
             options.videoFile = line.value("--video");
+        } else if (line.option("--join")) {
+            options.joinOutput = absolute(line.value("--join"));
+            while (!line.done() && !line.atOption()) {
+                options.joinPieces.push_back(absolute(line.take()));
+            }
         } else if (line.option("--bench")) {
             options.bench = true;
         } else if (line.option("--quiet")) {
@@ -410,6 +328,43 @@ void readCaptureOptions(int argc, char** argv, float length, CaptureOptions& opt
         } else {
             line.refuseNext();
         }
+    }
+
+    if (!options.joinOutput.empty()) {
+        if (options.joinPieces.empty()) {
+            throw UsageError("--join needs the output and at least one piece");
+        }
+        if (!options.at.empty() || options.from != -1.0 || options.to != -1.0 ||
+            !options.videoFile.empty()) {
+            throw UsageError("--join joins videos already made: it renders nothing");
+        }
+        const std::string why = unwritablePath(options.joinOutput);
+        if (!why.empty()) {
+            throw UsageError("cannot write the video " + options.joinOutput + ": " + why);
+        }
+        return;
+    }
+
+    // A preset fills in what the options leave open.
+    if (preset == "preview") {
+        options.quality = VideoQuality::Preview;
+    } else if (preset == "release") {
+        if (!sized) {
+            options.width = 1920;
+            options.height = 1080;
+        }
+        options.fps = paced ? options.fps : 60.0;
+        options.supersample = supersampled ? options.supersample : 2;
+    }
+    const int frameWidth = options.width > 0 ? options.width : 800;
+    const int frameHeight = options.height > 0 ? options.height : 600;
+    if (frameWidth * options.supersample > largestRender ||
+        frameHeight * options.supersample > largestRender) {
+        throw UsageError("frames of " + std::to_string(frameWidth) + "x" +
+                         std::to_string(frameHeight) + " supersampled " +
+                         std::to_string(options.supersample) +
+                         "x are more than the renderer draws (" + std::to_string(largestRender) +
+                         " pixels a side)");
     }
 
     char end[32];
@@ -476,6 +431,10 @@ bool parseCaptureOptions(int argc, char** argv, float length, CaptureOptions& op
 }
 
 int runCapture(Demo& demo, const CaptureOptions& options) {
+    if (!options.joinOutput.empty()) {
+        return joinVideos(options.joinOutput, options.joinPieces,
+                          demo.musicFile != nullptr ? demo.musicFile : "");
+    }
     const bool writesPictures = !options.at.empty() || options.videoFile.empty();
     if (writesPictures) {
         std::error_code failed;
@@ -497,10 +456,12 @@ int runCapture(Demo& demo, const CaptureOptions& options) {
     auto loadStarted = std::chrono::steady_clock::now();
     demo.fullscreen = 0;
     demo.samples = options.samples;
-    if (options.width > 0) {
-        demo.layout.width = options.width;
-        demo.layout.height = options.height;
+    const int factor = options.supersample;
+    if (options.width > 0 || factor > 1) {
+        demo.layout.width = (options.width > 0 ? options.width : demo.width) * factor;
+        demo.layout.height = (options.height > 0 ? options.height : demo.height) * factor;
         demo.layout.follow = true;
+        demo.layout.grain = factor;
     }
     Music::enableVirtualMode();
     demo.openWindow();
@@ -510,16 +471,26 @@ int runCapture(Demo& demo, const CaptureOptions& options) {
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - loadStarted)
             .count();
 
+    const int width = demo.window->bufferWidth / factor;
+    const int height = demo.window->bufferHeight / factor;
+    std::unique_ptr<FrameReducer> reducer;
+    if (factor > 1) {
+        reducer = std::make_unique<FrameReducer>(factor, width, height);
+    }
     catchStopSignals();
     VideoEncoder encoder;
     if (video) {
-        long first = 0, end = 0;
-        rangeFrames(options, first, end);
-        const FrameGrid grid{options.fps, 0.0};
+        VideoPiece piece;
+        rangeFrames(options, piece.first, piece.count);
+        piece.count -= piece.first;
+        piece.file = options.videoFile;
+        piece.rate = options.fps;
+        piece.width = width;
+        piece.height = height;
         std::string error;
-        if (!encoder.start(encoderCommand(demo, options, grid.time(first),
-                                          static_cast<double>(end - first) / options.fps),
-                           error)) {
+        if (!encoder.start(encoderCommand(piece, options.quality,
+                                          demo.musicFile != nullptr ? demo.musicFile : ""),
+                           width * 4, height, error)) {
             fprintf(stderr, "lumora-capture: %s\n", error.c_str());
             demo.closeWindow();
             return 1;
@@ -533,7 +504,7 @@ int runCapture(Demo& demo, const CaptureOptions& options) {
         frameTimes.reserve(shots.size());
         demo.effectObserver = &effectTimes;
     }
-    Readback readback(demo.window->bufferWidth, demo.window->bufferHeight);
+    Readback readback(width, height, reducer ? reducer->framebuffer() : 0);
     Progress progress(options.progress, static_cast<int>(shots.size()));
     double seekMs = 0.0;
     bool ok = true;
@@ -554,6 +525,9 @@ int runCapture(Demo& demo, const CaptureOptions& options) {
             auto started = std::chrono::steady_clock::now();
             demo.playFrame(shot.grid, shot.frame);
             demo.window->clearBars();
+            if (reducer) {
+                reducer->reduce();
+            }
             if (options.bench) {
                 glFinish();
                 frameTimes.push_back(std::chrono::duration<double, std::milli>(
@@ -596,6 +570,7 @@ int runCapture(Demo& demo, const CaptureOptions& options) {
         demo.effectObserver = nullptr;
         const double referenceMs = referencePassMs(demo);
         printf("bench startup window_font_loading_music_ms=%.1f\n", loadMs);
+        printf("bench size=%dx%d supersample=%d\n", width, height, factor);
         printf("bench reference=fullscreen-pass median_ms=%.3f\n", referenceMs);
         printf("bench seek ms=%.1f frames_drawn=%ld frames_skipped=%ld\n", seekMs,
                demo.seekFramesDrawn, demo.seekFramesSkipped);
@@ -604,6 +579,7 @@ int runCapture(Demo& demo, const CaptureOptions& options) {
             printTimes(("effect=" + name).c_str(), times, referenceMs);
         }
     }
+    reducer.reset();
     demo.closeWindow();
 
     if (stopRequested()) {

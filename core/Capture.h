@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/CaptureVideo.h"
+
 #include <string>
 #include <vector>
 
@@ -17,6 +19,12 @@ struct CaptureOptions {
     // The frame's size; 0 the demo's own. Another size draws the same picture at
     // that resolution, centred, with black bars where the shape differs.
     int width = 0, height = 0;
+    // Each frame rendered this many times as large each way, then reduced.
+    int supersample = 1;
+    VideoQuality quality = VideoQuality::Release;
+    // --join: the video to write and the pieces to join, in time order.
+    std::string joinOutput;
+    std::vector<std::string> joinPieces;
     // -1: no sample buffer (renders quickest); 0: the driver's smallest
     // multisample format, as lumora-player; N: at least N samples.
     int samples = -1;

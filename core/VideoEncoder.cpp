@@ -18,7 +18,10 @@ VideoEncoder::~VideoEncoder() {
     finish(ignored);
 }
 
-bool VideoEncoder::start(const std::vector<std::string>& arguments, std::string& error) {
+bool VideoEncoder::start(const std::vector<std::string>& arguments, int rowBytes_, int rows_,
+                         std::string& error) {
+    rowBytes = rowBytes_;
+    rows = rows_;
     // A dead reader must show as a failed write, not end this process.
     signal(SIGPIPE, SIG_IGN);
     int ends[2];
@@ -46,18 +49,69 @@ bool VideoEncoder::start(const std::vector<std::string>& arguments, std::string&
         argv.push_back(const_cast<char*>(argument.c_str()));
     }
     argv.push_back(nullptr);
-    const int failed = posix_spawnp(&process, argv[0], &actions, &attributes, argv.data(), environ);
+    const int spawned =
+        posix_spawnp(&process, argv[0], &actions, &attributes, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     close(ends[0]);
-    if (failed != 0) {
+    if (spawned != 0) {
         close(ends[1]);
         process = -1;
-        error = "cannot start " + arguments[0] + ": " + strerror(failed);
+        error = "cannot start " + arguments[0] + ": " + strerror(spawned);
         return false;
     }
     pipe = ends[1];
+    // Three frames: one being written, one waiting, one being filled.
+    slots.assign(3, std::vector<unsigned char>(static_cast<size_t>(rowBytes) * rows));
+    first = queued = 0;
+    closing = failed = false;
+    writer = std::thread(&VideoEncoder::writeQueued, this);
     return true;
+}
+
+bool VideoEncoder::submitFlipped(const unsigned char* bottomRowFirst) {
+    std::unique_lock<std::mutex> held(lock);
+    changed.wait(held, [this] { return failed || queued < static_cast<int>(slots.size()); });
+    if (failed) {
+        return false;
+    }
+    std::vector<unsigned char>& slot = slots[(first + queued) % slots.size()];
+    held.unlock();
+    // The slot is the filler's alone until it is counted in.
+    for (int row = 0; row < rows; ++row) {
+        memcpy(slot.data() + static_cast<size_t>(row) * rowBytes,
+               bottomRowFirst + static_cast<size_t>(rows - 1 - row) * rowBytes,
+               static_cast<size_t>(rowBytes));
+    }
+    held.lock();
+    ++queued;
+    changed.notify_all();
+    return true;
+}
+
+void VideoEncoder::writeQueued() {
+    std::unique_lock<std::mutex> held(lock);
+    for (;;) {
+        changed.wait(held, [this] { return queued > 0 || closing; });
+        if (queued == 0) {
+            return;
+        }
+        const std::vector<unsigned char>& slot = slots[first];
+        held.unlock();
+        const bool written = write(slot.data(), slot.size());
+        held.lock();
+        first = (first + 1) % static_cast<int>(slots.size());
+        --queued;
+        if (!written) {
+            // Nothing more goes out; the filler learns at its next frame.
+            failed = true;
+            queued = 0;
+        }
+        changed.notify_all();
+        if (failed) {
+            return;
+        }
+    }
 }
 
 bool VideoEncoder::write(const void* bytes, size_t size) {
@@ -77,6 +131,14 @@ bool VideoEncoder::write(const void* bytes, size_t size) {
 }
 
 bool VideoEncoder::finish(std::string& error) {
+    if (writer.joinable()) {
+        {
+            std::lock_guard<std::mutex> held(lock);
+            closing = true;
+        }
+        changed.notify_all();
+        writer.join();
+    }
     if (pipe >= 0) {
         close(pipe);
         pipe = -1;
@@ -99,6 +161,12 @@ bool VideoEncoder::finish(std::string& error) {
         error = "the encoder ended abnormally";
     }
     return false;
+}
+
+bool runProgram(const std::vector<std::string>& arguments, std::string& error) {
+    // An encoder fed nothing: its standard input ends at once.
+    VideoEncoder program;
+    return program.start(arguments, 0, 0, error) && program.finish(error);
 }
 
 bool haveProgram(const char* name) {

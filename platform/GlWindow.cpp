@@ -110,7 +110,7 @@ GlWindow::GlWindow(int width_, int height_, int depthBits, int stencilBits, int 
     : width(width_), height(height_), baseWidth(width_), baseHeight(height_),
       followsWindow(layout.follow || layout.native || layout.resizable || layout.width > 0 ||
                     layout.height > 0),
-      fullscreen(fullscreen_ == 1) {
+      grain(layout.grain > 1 ? layout.grain : 1), fullscreen(fullscreen_ == 1) {
     if (SDL_WasInit(SDL_INIT_VIDEO) == 0 && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         pixelFormatError();
     }
@@ -262,20 +262,23 @@ void GlWindow::layOut() {
     if (!followsWindow || bufferWidth <= 0 || bufferHeight <= 0) {
         return;
     }
-    // The largest picture of the asked shape, rounded to whole pixels.
-    const long wide = bufferWidth, high = bufferHeight;
+    // The largest picture of the asked shape, rounded to whole pixels (of the
+    // grain).
+    const long wide = bufferWidth / grain, high = bufferHeight / grain;
     long pictureWidth = wide;
     long pictureHeight = (wide * baseHeight + baseWidth / 2) / baseWidth;
     if (pictureHeight > high) {
         pictureHeight = high;
         pictureWidth = (high * baseWidth + baseHeight / 2) / baseHeight;
     }
-    width = static_cast<int>(std::max(1L, pictureWidth));
-    height = static_cast<int>(std::max(1L, pictureHeight));
+    pictureWidth = std::max(1L, pictureWidth);
+    pictureHeight = std::max(1L, pictureHeight);
     // Centred to an even pixel: shaders work on squares of 2 x 2 pixels, and
     // on the same squares the picture comes out as in a window of its own size.
-    x = (bufferWidth - width) / 2 & ~1;
-    y = (bufferHeight - height) / 2 & ~1;
+    x = static_cast<int>((wide - pictureWidth) / 2 & ~1L) * grain;
+    y = static_cast<int>((high - pictureHeight) / 2 & ~1L) * grain;
+    width = static_cast<int>(pictureWidth) * grain;
+    height = static_cast<int>(pictureHeight) * grain;
     glViewport(x, y, width, height);
 }
 

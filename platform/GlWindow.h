@@ -20,6 +20,10 @@ struct WindowLayout {
     // the above). Without it the picture is drawn at the size asked for and,
     // where the display has no such mode, scaled up to the screen.
     bool follow = false;
+    // The picture's place and size are laid out for a buffer this many times
+    // smaller, then multiplied: a frame rendered large and reduced by this
+    // factor has its bars and picture on whole pixels.
+    int grain = 1;
 };
 
 // The one window of the program with its double-buffered OpenGL compatibility
@@ -80,6 +84,7 @@ public:
     int bufferWidth = 0;
     int bufferHeight = 0;
     bool followsWindow = false;
+    int grain = 1;
     bool fullscreen = false;
     // Multisample samples the context was given (GL_SAMPLES).
     int samples = 0;

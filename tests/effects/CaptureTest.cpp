@@ -5,6 +5,7 @@
 #include "resources/ImageWriter.h"
 #include "support/GlTest.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -345,6 +346,142 @@ TEST(CaptureVideoTest, AnEncoderThatDiesIsReported) {
     EXPECT_EQ(status, 1) << output;
     EXPECT_NE(output.find("encoder: no space left"), std::string::npos) << output;
     EXPECT_NE(output.find("could not be written"), std::string::npos) << output;
+}
+
+// What ffprobe says of a video: one line per stream with the entries asked for.
+std::string probe(const std::string& video, const std::string& entries) {
+    std::string printed;
+    runCommand("ffprobe -v error -show_entries " + entries + " -of compact=p=0 " + video, &printed);
+    return printed;
+}
+
+// The top-level boxes of an MP4 file, in order.
+std::vector<std::string> topLevelBoxes(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::vector<std::string> boxes;
+    unsigned char header[16];
+    while (in.read(reinterpret_cast<char*>(header), 8)) {
+        uint64_t size =
+            (uint64_t(header[0]) << 24) | (header[1] << 16) | (header[2] << 8) | header[3];
+        boxes.push_back(std::string(reinterpret_cast<char*>(header) + 4, 4));
+        uint64_t skipped = 8;
+        if (size == 1 && in.read(reinterpret_cast<char*>(header + 8), 8)) {
+            size = 0;
+            for (int i = 8; i < 16; ++i) {
+                size = size << 8 | header[i];
+            }
+            skipped = 16;
+        }
+        if (size < skipped) {
+            break;
+        }
+        in.seekg(static_cast<std::streamoff>(size - skipped), std::ios::cur);
+    }
+    return boxes;
+}
+
+TEST(CaptureVideoTest, TheReleasePresetMakesAVideoForRelease) {
+    if (runCommand("command -v ffprobe") != 0) {
+        GTEST_SKIP() << "ffmpeg is not installed";
+    }
+    TempDir folder;
+    const std::string video = folder.file("release.mp4");
+    std::string output;
+    ASSERT_EQ(
+        runCommand(capture("--preset release --from 110 --to 110.1 --video " + video), &output), 0)
+        << output;
+    const std::string streams =
+        probe(video, "stream=codec_name,profile,width,height,pix_fmt,color_space,"
+                     "color_transfer,color_primaries,r_frame_rate,nb_frames");
+    EXPECT_NE(streams.find("codec_name=h264|profile=High|width=1920|height=1080|pix_fmt=yuv420p|"
+                           "color_space=bt709|color_transfer=bt709|color_primaries=bt709|"
+                           "r_frame_rate=60/1|nb_frames=6"),
+              std::string::npos)
+        << streams;
+    EXPECT_NE(streams.find("codec_name=aac"), std::string::npos) << streams;
+    // Playable while it downloads: the index before the pictures.
+    const std::vector<std::string> boxes = topLevelBoxes(video);
+    const auto moov = std::find(boxes.begin(), boxes.end(), "moov");
+    const auto mdat = std::find(boxes.begin(), boxes.end(), "mdat");
+    ASSERT_NE(moov, boxes.end());
+    EXPECT_LT(moov, mdat);
+
+    // Pillarboxed: the 4:3 picture at full height between black bars.
+    ASSERT_EQ(
+        runCommand("ffmpeg -v error -i " + video + " -frames:v 1 " + folder.file("f.png"), &output),
+        0)
+        << output;
+    const Picture frame = readPng(folder.file("f.png"));
+    ASSERT_EQ(frame.width, 1920);
+    auto brightest = [&](int x0, int x1) {
+        int most = 0;
+        for (int y = 0; y < frame.height; y += 7) {
+            for (int x = x0; x < x1; ++x) {
+                const unsigned char* p = &frame.rgba[(static_cast<size_t>(y) * 1920 + x) * 4];
+                most = std::max({most, int(p[0]), int(p[1]), int(p[2])});
+            }
+        }
+        return most;
+    };
+    EXPECT_LE(brightest(0, 236), 4);
+    EXPECT_LE(brightest(1684, 1920), 4);
+    EXPECT_GT(brightest(240, 1680), 100);
+}
+
+// A stretch rendered as two pieces and joined is the stretch rendered whole:
+// the same frames at the same times, and the soundtrack under them.
+TEST(CaptureVideoTest, PiecesJoinIntoTheWholeStretch) {
+    if (runCommand("command -v ffprobe") != 0) {
+        GTEST_SKIP() << "ffmpeg is not installed";
+    }
+    TempDir folder;
+    std::string output;
+    auto render = [&](const std::string& from, const std::string& to, const std::string& name) {
+        ASSERT_EQ(runCommand(capture("--preset preview --from " + from + " --to " + to +
+                                     " --video " + folder.file(name)),
+                             &output),
+                  0)
+            << output;
+    };
+    render("100", "101", "whole.mp4");
+    render("100", "100.6", "first.mp4");
+    render("100.6", "101", "second.mp4");
+    const std::string joined = folder.file("joined.mp4");
+    ASSERT_EQ(runCommand(capture("--join " + joined + " " + folder.file("first.mp4") + " " +
+                                 folder.file("second.mp4")),
+                         &output),
+              0)
+        << output;
+
+    // Presentation times, in order (pieces and whole group their frames for
+    // decoding each their own way).
+    auto times = [](const std::string& video) {
+        const std::string printed = probe(video, "frame=pts_time -select_streams v");
+        std::vector<double> seconds;
+        for (size_t at = printed.find("pts_time="); at != std::string::npos;
+             at = printed.find("pts_time=", at + 1)) {
+            seconds.push_back(std::atof(printed.c_str() + at + 9));
+        }
+        return seconds;
+    };
+    EXPECT_EQ(times(joined), times(folder.file("whole.mp4")));
+    EXPECT_EQ(times(joined).size(), 30u);
+    const std::string frames = probe(joined, "stream=codec_type,nb_frames");
+    EXPECT_NE(frames.find("codec_type=video|nb_frames=30"), std::string::npos) << frames;
+    auto soundSeconds = [&](const std::string& video) {
+        const std::string line = probe(video, "stream=duration -select_streams a");
+        return std::atof(line.c_str() + line.find('=') + 1);
+    };
+    EXPECT_NEAR(soundSeconds(joined), soundSeconds(folder.file("whole.mp4")), 1.0 / 30.0);
+    EXPECT_NEAR(soundSeconds(joined), 1.0, 1.0 / 30.0);
+
+    // Pieces out of order, or one twice, leave holes and overlaps: refused.
+    EXPECT_EQ(runCommand(capture("--join " + folder.file("bad.mp4") + " " +
+                                 folder.file("second.mp4") + " " + folder.file("first.mp4")),
+                         &output),
+              1);
+    EXPECT_NE(output.find("the pieces do not join"), std::string::npos) << output;
+    EXPECT_FALSE(std::filesystem::exists(folder.file("bad.mp4")));
 }
 
 } // namespace
