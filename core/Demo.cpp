@@ -150,16 +150,22 @@ void Demo::playFrame(const FrameGrid& grid, long frame) {
 void Demo::skipFrame(const FrameGrid& grid, long frame) {
     setFrameClock(grid, frame);
     for (int i = 0; i < timeline.count; ++i) {
-        const TimelineEntry& entry = timeline[i];
-        if (entry.start <= time && time < entry.start + entry.duration) {
-            Effect* effect = entry.effect;
-            effect->start = entry.start;
-            effect->duration = entry.duration;
-            effect->localTime = *effect->timeSource - entry.start;
-            effect->fraction = effect->localTime / entry.duration;
+        if (Effect* effect = enter(timeline[i])) {
             effect->skip();
         }
     }
+}
+
+Effect* Demo::enter(const TimelineEntry& entry) {
+    if (!(entry.start <= time && time < entry.start + entry.duration)) {
+        return nullptr;
+    }
+    Effect* effect = entry.effect;
+    effect->start = entry.start;
+    effect->duration = entry.duration;
+    effect->localTime = *effect->timeSource - entry.start;
+    effect->fraction = effect->localTime / entry.duration;
+    return effect;
 }
 
 void Demo::rewind() {
@@ -202,13 +208,7 @@ bool Demo::seek(const FrameGrid& grid, long frame, bool (*stop)()) {
 void Demo::renderActiveEntries() {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     for (int i = 0; i < timeline.count; ++i) {
-        const TimelineEntry& entry = timeline[i];
-        if (entry.start <= time && time < entry.start + entry.duration) {
-            Effect* effect = entry.effect;
-            effect->start = entry.start;
-            effect->duration = entry.duration;
-            effect->localTime = *effect->timeSource - entry.start;
-            effect->fraction = effect->localTime / entry.duration;
+        if (Effect* effect = enter(timeline[i])) {
             if (effectObserver != nullptr) {
                 effectObserver->beforeEffect(*effect);
                 effect->render();

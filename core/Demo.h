@@ -143,6 +143,9 @@ private:
     // entry's effect skips it.
     void skipFrame(const FrameGrid& grid, long frame);
     void setFrameClock(const FrameGrid& grid, long frame);
+    // The entry's effect with its start, duration, local time and fraction set
+    // for this frame, when the entry's slot holds the current time; else null.
+    Effect* enter(const TimelineEntry& entry);
     void renderActiveEntries();
     // Back to the state before the first frame: controllers at zero, every
     // effect rewound.

@@ -2,18 +2,11 @@
 
 #include "platform/EngineError.h"
 #include "platform/Gl.h"
+#include "platform/WindowPass.h"
 
 #include <string>
 
 namespace {
-
-// One triangle strip over the viewport; vertices from their index.
-const char* const vertexShader = R"(#version 130
-void main() {
-    vec2 place = vec2(gl_VertexID & 1, gl_VertexID >> 1);
-    gl_Position = vec4(place * 2.0 - 1.0, 0.0, 1.0);
-}
-)";
 
 const char* const fragmentShader = R"(#version 130
 uniform sampler2D frame;
@@ -29,13 +22,6 @@ void main() {
     gl_FragColor = vec4(sum / float(factor * factor), 1.0);
 }
 )";
-
-GLuint compile(GLenum stage, const char* text) {
-    GLuint shader = glCreateShader(stage);
-    glShaderSource(shader, 1, &text, nullptr);
-    glCompileShader(shader);
-    return shader;
-}
 
 // A colour texture of the size and a framebuffer drawing into it.
 void makeTarget(int width, int height, GLuint& texture, GLuint& framebuffer) {
@@ -53,57 +39,15 @@ void makeTarget(int width, int height, GLuint& texture, GLuint& framebuffer) {
     }
 }
 
-// The bindings and state a reduction changes, as the frames left them.
-class KeptState {
-public:
-    KeptState() {
-        glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &readBound);
-        glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &drawBound);
-        glGetIntegerv(GL_CURRENT_PROGRAM, &program);
-        glGetIntegerv(GL_VERTEX_ARRAY_BINDING, &vertexArray);
-        glGetIntegerv(GL_ACTIVE_TEXTURE, &activeTexture);
-        glActiveTexture(GL_TEXTURE0);
-        glGetIntegerv(GL_TEXTURE_BINDING_2D, &texture);
-        glPushAttrib(GL_ALL_ATTRIB_BITS);
-    }
-    ~KeptState() {
-        // The framebuffers first: the read and draw buffers put back below belong
-        // to the framebuffers bound then.
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLuint>(readBound));
-        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLuint>(drawBound));
-        glPopAttrib();
-        glActiveTexture(GL_TEXTURE0);
-        glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(texture));
-        glActiveTexture(static_cast<GLenum>(activeTexture));
-        glBindVertexArray(static_cast<GLuint>(vertexArray));
-        glUseProgram(static_cast<GLuint>(program));
-    }
-    KeptState(const KeptState&) = delete;
-    KeptState& operator=(const KeptState&) = delete;
-
-private:
-    GLint readBound = 0, drawBound = 0, program = 0, vertexArray = 0, activeTexture = 0,
-          texture = 0;
-};
-
 } // namespace
 
 FrameReducer::FrameReducer(int factor_, int width_, int height_)
     : factor(factor_), width(width_), height(height_) {
-    KeptState kept;
+    KeptGlState kept;
     makeTarget(width * factor, height * factor, frameTexture, frameFramebuffer);
     makeTarget(width, height, reducedTexture, reducedFramebuffer);
-    GLuint vertex = compile(GL_VERTEX_SHADER, vertexShader);
-    GLuint fragment = compile(GL_FRAGMENT_SHADER, fragmentShader);
-    program = glCreateProgram();
-    glAttachShader(program, vertex);
-    glAttachShader(program, fragment);
-    glLinkProgram(program);
-    glDeleteShader(vertex);
-    glDeleteShader(fragment);
-    GLint linked = GL_FALSE;
-    glGetProgramiv(program, GL_LINK_STATUS, &linked);
-    if (linked != GL_TRUE) {
+    program = linkPassProgram(fragmentShader);
+    if (program == 0) {
         throw EngineError("the supersampling program does not link on this driver");
     }
     glUseProgram(program);
@@ -122,7 +66,7 @@ FrameReducer::~FrameReducer() {
 }
 
 void FrameReducer::reduce() {
-    KeptState kept;
+    KeptGlState kept;
     // The window's buffer may be multisampled; the blit resolves it.
     glDisable(GL_SCISSOR_TEST);
     glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
@@ -133,17 +77,8 @@ void FrameReducer::reduce() {
                       GL_NEAREST);
 
     glBindFramebuffer(GL_FRAMEBUFFER, reducedFramebuffer);
-    for (GLenum capability :
-         {GL_DEPTH_TEST, GL_STENCIL_TEST, GL_BLEND, GL_ALPHA_TEST, GL_CULL_FACE, GL_COLOR_LOGIC_OP,
-          GL_POLYGON_STIPPLE, GL_SAMPLE_ALPHA_TO_COVERAGE, GL_SAMPLE_ALPHA_TO_ONE,
-          GL_SAMPLE_COVERAGE, GL_FRAMEBUFFER_SRGB, GL_RASTERIZER_DISCARD, GL_MULTISAMPLE}) {
-        glDisable(capability);
-    }
-    for (int plane = 0; plane < 6; ++plane) {
-        glDisable(GL_CLIP_DISTANCE0 + plane);
-    }
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    plainPassState();
+    glDisable(GL_MULTISAMPLE);
     glViewport(0, 0, width, height);
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, frameTexture);

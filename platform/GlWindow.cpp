@@ -2,6 +2,7 @@
 
 #include "platform/Fatal.h"
 #include "platform/ShaderContext.h"
+#include "platform/WindowPass.h"
 
 #include "platform/Gl.h"
 #include <SDL.h>
@@ -355,15 +356,7 @@ void GlWindow::waitForPresentedFrame() {
     presentedFrame = nullptr;
 }
 
-// Stretches the resolved picture over the viewport, whatever the fixed-function
-// texturing state: vertices come from their index, so no arrays are read.
-const char* const scaleVertexShader = R"(#version 130
-out vec2 place;
-void main() {
-    place = vec2(gl_VertexID & 1, gl_VertexID >> 1);
-    gl_Position = vec4(place * 2.0 - 1.0, 0.0, 1.0);
-}
-)";
+// Stretches the resolved picture over the viewport.
 const char* const scaleFragmentShader = R"(#version 130
 uniform sampler2D picture;
 in vec2 place;
@@ -398,25 +391,10 @@ bool GlWindow::makeScaler() {
     const bool complete = glCheckFramebufferStatus(GL_DRAW_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLuint>(boundFramebuffer));
 
-    auto compile = [](GLenum stage, const char* text) {
-        GLuint shader = glCreateShader(stage);
-        glShaderSource(shader, 1, &text, nullptr);
-        glCompileShader(shader);
-        return shader;
-    };
-    GLuint vertex = compile(GL_VERTEX_SHADER, scaleVertexShader);
-    GLuint fragment = compile(GL_FRAGMENT_SHADER, scaleFragmentShader);
-    scaleProgram = glCreateProgram();
-    glAttachShader(scaleProgram, vertex);
-    glAttachShader(scaleProgram, fragment);
-    glLinkProgram(scaleProgram);
-    glDeleteShader(vertex);
-    glDeleteShader(fragment);
-    GLint linked = GL_FALSE;
-    glGetProgramiv(scaleProgram, GL_LINK_STATUS, &linked);
     // The sampler reads unit 0, its default.
+    scaleProgram = linkPassProgram(scaleFragmentShader);
     glGenVertexArrays(1, &scaleVertexArray);
-    return complete && linked == GL_TRUE;
+    return complete && scaleProgram != 0;
 }
 
 // The picture lies in the bottom-left width x height of a larger buffer: resolve
@@ -436,12 +414,7 @@ void GlWindow::presentScaled(int screenWidth, int screenHeight) {
     const int shownWidth = static_cast<int>(width * scale + 0.5);
     const int shownHeight = static_cast<int>(height * scale + 0.5);
 
-    GLint readBound = 0, drawBound = 0, program = 0, vertexArray = 0;
-    glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &readBound);
-    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &drawBound);
-    glGetIntegerv(GL_CURRENT_PROGRAM, &program);
-    glGetIntegerv(GL_VERTEX_ARRAY_BINDING, &vertexArray);
-    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    KeptGlState kept;
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, scaleTexture);
     if (scaleWidth != width || scaleHeight != height) {
@@ -457,17 +430,7 @@ void GlWindow::presentScaled(int screenWidth, int screenHeight) {
     glBlitFramebuffer(0, 0, width, height, 0, 0, width, height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
 
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    for (GLenum capability :
-         {GL_DEPTH_TEST, GL_STENCIL_TEST, GL_BLEND, GL_ALPHA_TEST, GL_CULL_FACE, GL_COLOR_LOGIC_OP,
-          GL_POLYGON_STIPPLE, GL_SAMPLE_ALPHA_TO_COVERAGE, GL_SAMPLE_ALPHA_TO_ONE,
-          GL_SAMPLE_COVERAGE, GL_FRAMEBUFFER_SRGB, GL_RASTERIZER_DISCARD}) {
-        glDisable(capability);
-    }
-    for (int plane = 0; plane < 6; ++plane) {
-        glDisable(GL_CLIP_DISTANCE0 + plane);
-    }
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    plainPassState();
     glViewport(0, 0, screenWidth, screenHeight);
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
@@ -477,12 +440,6 @@ void GlWindow::presentScaled(int screenWidth, int screenHeight) {
     glUseProgram(scaleProgram);
     glBindVertexArray(scaleVertexArray);
     glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
-
-    glBindVertexArray(static_cast<GLuint>(vertexArray));
-    glUseProgram(static_cast<GLuint>(program));
-    glPopAttrib();
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLuint>(readBound));
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLuint>(drawBound));
 }
 
 void* GlWindow::nativeHandle(int index) const {
