@@ -79,8 +79,12 @@ std::vector<std::string> encoderCommand(const VideoPiece& piece, VideoQuality qu
                    {"-vf", "scale=out_color_matrix=bt709:out_range=tv", "-colorspace", "bt709",
                     "-color_primaries", "bt709", "-color_trc", "bt709", "-color_range", "tv",
                     "-c:v", "libx264", "-pix_fmt", "yuv420p"});
+    // CRF 17 is visually lossless. The slower presets buy smaller files, not a
+    // better picture, and each step costs a fifth more time on two cores than
+    // the one before: fast keeps a whole 1080p60 render near the time of its
+    // frames' rendering.
     if (quality == VideoQuality::Release) {
-        command.insert(command.end(), {"-profile:v", "high", "-preset", "slow", "-crf", "17"});
+        command.insert(command.end(), {"-profile:v", "high", "-preset", "fast", "-crf", "17"});
     } else {
         command.insert(command.end(), {"-preset", "superfast", "-crf", "20"});
     }
