@@ -79,4 +79,35 @@ TEST_F(FullscreenPassTest, TheVisibleAreaOfTheLogoBlendsAsTheWholePicture) {
     expectNoGlError();
 }
 
+// The pass covers whatever the depth buffer holds and leaves the depth test off
+// for whatever draws next (callers that test depth enable it again); only the
+// additive draw changes blending, and turns it off.
+TEST_F(FullscreenPassTest, DrawsThroughTheDepthBufferAndLeaveTheDepthTestOff) {
+    std::vector<unsigned char> white(4 * 4 * 4, 255);
+    const Texture texture(4, 4, white.data(), PixelKind::Rgba8, TextureFilter::Linear);
+    const PictureArea area{0.25f, 0.25f, 0.75f, 0.75f};
+    FullscreenPass pass;
+    enum Draw { Plain, Area, Additive };
+    for (Draw how : {Plain, Area, Additive}) {
+        // Everything already drawn is nearer than the quad could be.
+        glClearDepth(0.0);
+        clear(0.0f, 0.0f, 0.0f, 1.0f, true, true, false);
+        glClearDepth(1.0);
+        enableState(StateCap::DepthTest);
+        enableState(StateCap::Blend);
+        blendFunction(BlendFactor::One, BlendFactor::Zero);
+        if (how == Plain) {
+            pass.draw(&texture);
+        } else if (how == Area) {
+            pass.draw(&texture, area);
+        } else {
+            pass.drawAdditive(&texture);
+        }
+        EXPECT_EQ(pixel(400, 300)[0], 255) << how;
+        EXPECT_FALSE(glIsEnabled(GL_DEPTH_TEST)) << how;
+        EXPECT_EQ(glIsEnabled(GL_BLEND) == GL_TRUE, how != Additive) << how;
+    }
+    expectNoGlError();
+}
+
 } // namespace

@@ -315,6 +315,16 @@ TEST_F(GreetingsTest, RingsTurnWhereTheCameraExpectsThem) {
 }
 
 TEST_F(GreetingsTest, RingsSpinWithTimeAndTheSameFrameDrawsTheSame) {
+    // A frame with its names leaves the letters' depth function and the links'
+    // line width to the planet after it, which sets neither.
+    demo.renderFrame(5.0f, 0.016f);
+    GLint depthFunction = 0;
+    glGetIntegerv(GL_DEPTH_FUNC, &depthFunction);
+    EXPECT_EQ(depthFunction, GL_LEQUAL);
+    GLfloat width = 0.0f;
+    glGetFloatv(GL_LINE_WIDTH, &width);
+    EXPECT_EQ(width, 2.5f);
+
     hideNames();
     const std::vector<GreetingRing> rings = CameraShots::greetingRings(0.0f);
     look(rings[4].centre + Vec3(0, 60, 0), rings[4].centre);

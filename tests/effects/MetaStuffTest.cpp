@@ -148,6 +148,49 @@ TEST_F(MetaStuffTest, GlowAccumulatesTheCubedBassUnlessPaused) {
     EXPECT_EQ(metaballGlow, held);
 }
 
+// Records the glow's blur passes instead of drawing them, with the gamma each
+// would apply.
+class RecordingGlow : public BlurFilter {
+public:
+    struct Pass {
+        const RenderTarget* from;
+        const RenderTarget* to;
+        float dx, dy, gamma;
+    };
+    RecordingGlow() : BlurFilter(128, 128) {}
+    void pass(RenderTarget& source, RenderTarget& destination, float dx, float dy) override {
+        passes.push_back({&source, &destination, dx, dy, gamma});
+    }
+    std::vector<Pass> passes;
+};
+
+// The glow is the small copy of the scene blurred twice along each axis, there
+// and back through the filter's own target, half a texel a tap, horizontally
+// first. With the bass at 0.6 every pass scales by (0.7 x 0.6)^2 x 3 + 0.5.
+TEST_F(MetaStuffTest, GlowBlursTheSmallCopyTwiceAlongEachAxisByHalfATexel) {
+    RecordingGlow recording;
+    BlurFilter* shipped = meta->blur;
+    meta->blur = &recording;
+    demo.spectrum[0] = 0.6f;
+    demo.renderFrame(163.5f, 0.0f);
+    meta->blur = shipped;
+
+    const RenderTarget* glow = meta->glowTarget;
+    const RenderTarget* scratch = recording.scratch.get();
+    const float expected[4][4] = {
+        {0, 1, 0.5f, 0}, {1, 0, 0.5f, 0}, {0, 1, 0, 0.5f}, {1, 0, 0, 0.5f}};
+    ASSERT_EQ(recording.passes.size(), 4u);
+    for (int i = 0; i < 4; ++i) {
+        const RecordingGlow::Pass& pass = recording.passes[i];
+        SCOPED_TRACE(testing::Message() << "pass " << i);
+        EXPECT_EQ(pass.from, expected[i][0] == 0 ? glow : scratch);
+        EXPECT_EQ(pass.to, expected[i][1] == 0 ? glow : scratch);
+        EXPECT_EQ(pass.dx, expected[i][2]);
+        EXPECT_EQ(pass.dy, expected[i][3]);
+        EXPECT_NEAR(pass.gamma, 1.0292f, 1e-5f);
+    }
+}
+
 // Holds the camera where the fixture put it, as the camera rig holds it to its
 // tracks, also over the frames a seek skips.
 class StillCamera : public Effect {

@@ -78,6 +78,13 @@ TEST_F(OceanTest, OpeningOverlaysLogoThenTitleUnderItsFades) {
     auto at135 = render(opening, 13.5f);
     EXPECT_EQ(at135[0], 0);
     EXPECT_EQ(at135[1], 0);
+    // A tenth of a second either side, under fades of alpha 0.95: the logo's
+    // red, then the title's green, at 255 x 0.05.
+    auto at134 = render(opening, 13.4f), at136 = render(opening, 13.6f);
+    EXPECT_NEAR(at134[0], 13, 1);
+    EXPECT_EQ(at134[1], 0);
+    EXPECT_EQ(at136[0], 0);
+    EXPECT_NEAR(at136[1], 13, 1);
     EXPECT_NEAR(render(opening, 14.5f)[1], 128, 2);
     auto at20 = render(opening, 20.0f);
     EXPECT_EQ(at20[0], 0);
@@ -95,6 +102,8 @@ TEST_F(OceanTest, ClosingFadesToBlackFromEightAndAHalfSeconds) {
     // The closing overlay leaves blending on and depth testing off.
     EXPECT_TRUE(glIsEnabled(GL_BLEND));
     EXPECT_FALSE(glIsEnabled(GL_DEPTH_TEST));
+    // Half a second into the fade its alpha is 1/7: 255 x 6/7 is left.
+    EXPECT_NEAR(render(closing, 9.0f)[2], 219, 1);
     EXPECT_NEAR(render(closing, 10.25f)[2], 128, 2);
     EXPECT_LE(render(closing, 12.0f)[2], 1);
     EXPECT_EQ(render(closing, 12.5f)[2], 255);
@@ -252,6 +261,49 @@ TEST_F(OceanTest, FlareSpritesLandWhereTheLightProjects) {
     // Mirrored through the centre, where a flipped sign would put them, is dark.
     const auto nearFlipped = toPixel(-0.3f * -0.36214f, -0.3f * 0.24142f);
     EXPECT_EQ(pixel(nearFlipped[0], nearFlipped[1])[0], 0);
+    disableFragmentPrograms();
+    disableVertexPrograms();
+}
+
+// The glints of the glow all turn with the flare's clock but the first. With a
+// picture lit only in its top right quarter and the clock at 1.5 s, the first
+// glint's quarter is the only light there; the turned ones put theirs at least
+// a quarter turn away. The quarter's middle lies 0.75 of the half size 0.16
+// right and up of the sun, three across and four up: (0.36, 0.48) in device
+// units, 144 pixels right and up. Its colour (0.9, 0.8, 0.75) is dimmed by
+// 1 - 0.2 |P| = 0.912953 for the sun at P = (-0.36214, 0.24142): 255 times
+// that is (209.5, 186.2, 174.6).
+TEST_F(OceanTest, TheUnturnedGlintShowsItsOwnColour) {
+    LensFlare& flare = *opening->flare;
+    perspective(45.0f, 1.3333f, 1.0f, 1000.0f);
+    lookAt(0, 0, 0, 0, 10, 0, 0, 0, -1);
+    flare.setLightPosition(20.0f, 100.0f, -10.0f);
+    ASSERT_TRUE(flare.visible);
+
+    std::vector<unsigned char> quarter(8 * 8 * 4, 0);
+    for (int row = 0; row < 8; ++row) {
+        for (int column = 0; column < 8; ++column) {
+            const bool lit = row < 4 && column >= 4;
+            for (int c = 0; c < 3; ++c) {
+                quarter[(row * 8 + column) * 4 + c] = lit ? 255 : 0;
+            }
+            quarter[(row * 8 + column) * 4 + 3] = 255;
+        }
+    }
+    Texture topRight(8, 8, quarter.data(), PixelKind::Rgba8, TextureFilter::Linear);
+    auto black = solid(0, 0, 0);
+    flare.flareTextures[0] = &topRight;
+    flare.glowTexture = black.get();
+    flare.localTime = 1.5f;
+
+    clear(0, 0, 0, 1, true, true, false);
+    flare.drawGlow();
+    const int x = static_cast<int>(400 + 400 * -0.36214f) + 144;
+    const int y = static_cast<int>(300 + 300 * 0.24142f) + 144;
+    const auto glint = pixel(x, y);
+    EXPECT_NEAR(glint[0], 209.5, 1.5);
+    EXPECT_NEAR(glint[1], 186.2, 1.5);
+    EXPECT_NEAR(glint[2], 174.6, 1.5);
     disableFragmentPrograms();
     disableVertexPrograms();
 }
