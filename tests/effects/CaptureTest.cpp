@@ -2,8 +2,8 @@
 // code, checked picture by picture and as video (GoldenFramesTest compares
 // every scene with its golden frames).
 #include "core/Capture.h"
-#include "resources/Image.h"
 #include "support/GlTest.h"
+#include "support/GoldenFrames.h"
 
 #include <algorithm>
 #include <cmath>
@@ -13,31 +13,14 @@
 
 namespace {
 
-struct Picture {
-    int width = 0, height = 0;
-    std::vector<unsigned char> rgba;
-};
-
-Picture readPng(const std::string& file) {
+// The frame written to `file`, its colours only.
+RgbPicture frameIn(const std::string& file) {
     std::string error;
-    std::unique_ptr<Image> image = Image::load(file, error);
-    Picture picture;
-    if (image == nullptr) {
-        ADD_FAILURE() << file << ": " << error;
-        return picture;
-    }
-    picture.width = image->width();
-    picture.height = image->height();
-    int bytes = image->bytesPerPixel();
-    for (int i = 0; i < picture.width * picture.height; ++i) {
-        for (int c = 0; c < 4; ++c) {
-            picture.rgba.push_back(c < 3 ? image->pixels()[i * bytes + c] : 255);
-        }
-    }
+    RgbPicture picture = readRgbPicture(file, error);
+    EXPECT_FALSE(picture.rgb.empty()) << file << ": " << error;
     return picture;
 }
 
-// One capture run shared by the tests of this program.
 class CaptureTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -75,40 +58,20 @@ TEST_F(CaptureTest, WritesTheAskedFramesWithLoadingLinesAndTimings) {
 
 TEST_F(CaptureTest, OpeningStartsBlackAndTheSeasShow) {
     ASSERT_EQ(status, 0) << *output;
-    Picture black = readPng(folder->file("at-0.000.png"));
+    RgbPicture black = frameIn(folder->file("at-0.000.png"));
     ASSERT_EQ(black.width, 800);
     ASSERT_EQ(black.height, 600);
-    for (size_t i = 0; i < black.rgba.size(); i += 4) {
-        ASSERT_EQ(black.rgba[i] + black.rgba[i + 1] + black.rgba[i + 2], 0) << "pixel " << i / 4;
+    for (size_t i = 0; i < black.rgb.size(); i += 3) {
+        ASSERT_EQ(black.rgb[i] + black.rgb[i + 1] + black.rgb[i + 2], 0) << "pixel " << i / 3;
     }
     for (const char* name : {"at-10.000.png", "at-20.000.png", "at-186.400.png"}) {
-        Picture scene = readPng(folder->file(name));
+        RgbPicture scene = frameIn(folder->file(name));
         long sum = 0;
-        for (unsigned char v : scene.rgba) {
+        for (unsigned char v : scene.rgb) {
             sum += v;
         }
-        EXPECT_GT(sum / static_cast<long>(scene.rgba.size()), 40) << name;
+        EXPECT_GT(sum / static_cast<long>(scene.rgb.size()), 40) << name;
     }
-}
-
-// How far two pictures of the same size differ: pixels that differ and the
-// largest difference of a colour.
-struct Difference {
-    long pixels = 0;
-    int largest = 0;
-};
-
-Difference compare(const Picture& a, const Picture& b) {
-    Difference difference;
-    for (size_t i = 0; i + 3 < a.rgba.size() && i + 3 < b.rgba.size(); i += 4) {
-        int largest = 0;
-        for (size_t c = 0; c < 3; ++c) {
-            largest = std::max(largest, std::abs(a.rgba[i + c] - b.rgba[i + c]));
-        }
-        difference.pixels += largest > 0 ? 1 : 0;
-        difference.largest = std::max(difference.largest, largest);
-    }
-    return difference;
 }
 
 std::string capture(const std::string& arguments) {
@@ -127,7 +90,7 @@ TEST(CaptureExactTest, FramesReachedAnyWayAreThoseOfTheWholeDemo) {
         runCommand(capture("--fps 1 --from 0 --to 189.9 --out " + folder.file("whole")), &output),
         0)
         << output;
-    auto whole = [&](int second) { return readPng(folder.file("whole/" + rangeFileName(second))); };
+    auto whole = [&](int second) { return frameIn(folder.file("whole/" + rangeFileName(second))); };
 
     // Inside every scene and the first frame after every cut, out of order:
     // every frame is reached from one of another scene.
@@ -139,9 +102,9 @@ TEST(CaptureExactTest, FramesReachedAnyWayAreThoseOfTheWholeDemo) {
     }
     ASSERT_EQ(runCommand(capture("--fps 1" + at + " --out " + folder.file("at"))), 0) << output;
     for (int second : times) {
-        const Difference difference =
-            compare(readPng(folder.file("at/" + atFileName(second))), whole(second));
-        EXPECT_EQ(difference.pixels, 0)
+        const PictureDifference difference =
+            compareRgb(frameIn(folder.file("at/" + atFileName(second))), whole(second), 0);
+        EXPECT_EQ(difference.changed, 0)
             << "--at " << second << ": largest difference " << difference.largest;
     }
 
@@ -155,10 +118,10 @@ TEST(CaptureExactTest, FramesReachedAnyWayAreThoseOfTheWholeDemo) {
                   0)
             << output;
         for (int frame = 0; frame < 3; ++frame) {
-            const Difference difference =
-                compare(readPng(out + "/" + rangeFileName(frame)), whole(from + frame));
-            EXPECT_EQ(difference.pixels, 0) << "range from " << from << ", frame " << frame
-                                            << ": largest difference " << difference.largest;
+            const PictureDifference difference =
+                compareRgb(frameIn(out + "/" + rangeFileName(frame)), whole(from + frame), 0);
+            EXPECT_EQ(difference.changed, 0) << "range from " << from << ", frame " << frame
+                                             << ": largest difference " << difference.largest;
         }
     }
 }
@@ -355,13 +318,13 @@ TEST(CaptureVideoTest, TheReleasePresetMakesAVideoForRelease) {
         runCommand("ffmpeg -v error -i " + video + " -frames:v 1 " + folder.file("f.png"), &output),
         0)
         << output;
-    const Picture frame = readPng(folder.file("f.png"));
+    const RgbPicture frame = frameIn(folder.file("f.png"));
     ASSERT_EQ(frame.width, 1920);
     auto brightest = [&](int x0, int x1) {
         int most = 0;
         for (int y = 0; y < frame.height; y += 7) {
             for (int x = x0; x < x1; ++x) {
-                const unsigned char* p = &frame.rgba[(static_cast<size_t>(y) * 1920 + x) * 4];
+                const unsigned char* p = &frame.rgb[(static_cast<size_t>(y) * 1920 + x) * 3];
                 most = std::max({most, int(p[0]), int(p[1]), int(p[2])});
             }
         }

@@ -191,6 +191,34 @@ TEST_F(MetaStuffTest, GlowBlursTheSmallCopyTwiceAlongEachAxisByHalfATexel) {
     }
 }
 
+// The targets grow with the picture: a picture twice as high as the scene was
+// made for renders it into targets twice as large, and the glow's blur steps
+// twice as many of their texels, as wide in the picture as before.
+TEST_F(MetaStuffTest, TargetsAndTheBlurFollowThePicturesSize) {
+    EXPECT_EQ(meta->sceneTarget->width, 1024);
+    EXPECT_EQ(meta->glowTarget->width, 128);
+    RecordingGlow recording;
+    BlurFilter* shipped = meta->blur;
+    meta->blur = &recording;
+    GlWindow& shown = window();
+    const int height = shown.height;
+    shown.height = 2 * shown.baseHeight;
+    demo.renderFrame(160.0f, 0.02f);
+    shown.height = height;
+    meta->blur = shipped;
+    EXPECT_EQ(meta->sceneTarget->width, 2048);
+    EXPECT_EQ(meta->sceneTarget->height, 2048);
+    EXPECT_EQ(meta->glowTarget->width, 256);
+    EXPECT_EQ(recording.scratch->width, 256);
+    ASSERT_EQ(recording.passes.size(), 4u);
+    EXPECT_EQ(recording.passes[0].dx, 1.0f);
+    EXPECT_EQ(recording.passes[2].dy, 1.0f);
+
+    demo.renderFrame(160.0f, 0.02f);
+    EXPECT_EQ(meta->sceneTarget->width, 1024);
+    EXPECT_EQ(meta->glowTarget->width, 128);
+}
+
 // Holds the camera where the fixture put it, as the camera rig holds it to its
 // tracks, also over the frames a seek skips.
 class StillCamera : public Effect {
@@ -241,26 +269,6 @@ TEST_F(MetaStuffTest, ASeekCarriesTheGlowAndTheFieldAsPlayingEveryFrameDoes) {
     metaballGlow = 0.0f;
     demo.playFrame(grid, 1666);
     EXPECT_FALSE(frame() == played);
-}
-
-// The targets grow with the picture: a picture twice as high as the scene was
-// made for renders it into targets twice as large, with the glow's blur as wide
-// in the picture.
-TEST_F(MetaStuffTest, TargetsFollowThePicturesSize) {
-    EXPECT_EQ(meta->sceneTarget->width, 1024);
-    EXPECT_EQ(meta->glowTarget->width, 128);
-    GlWindow& shown = window();
-    const int height = shown.height;
-    shown.height = 2 * shown.baseHeight;
-    demo.renderFrame(160.0f, 0.02f);
-    shown.height = height;
-    EXPECT_EQ(meta->sceneTarget->width, 2048);
-    EXPECT_EQ(meta->sceneTarget->height, 2048);
-    EXPECT_EQ(meta->glowTarget->width, 256);
-    EXPECT_EQ(meta->blur->scratch->width, 256);
-    demo.renderFrame(160.0f, 0.02f);
-    EXPECT_EQ(meta->sceneTarget->width, 1024);
-    EXPECT_EQ(meta->glowTarget->width, 128);
 }
 
 TEST_F(MetaStuffTest, FrameIsBrighterOnTheBassAndLeavesTheWindowAsItFoundIt) {
