@@ -24,14 +24,30 @@ const std::vector<std::string> soundCodec = {"-c:a", "aac", "-b:a", "320k"};
 
 // Runs a command line of arguments (no shell) and takes what it prints on
 // standard output; false when it does not end with status 0.
+// The text between single quotes, for a shell or ffmpeg's concat list: each
+// quote in it closes the quotes, stands escaped, and opens them again.
+std::string singleQuoted(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
+// The soundtrack from `firstSecond` on for `seconds`, as the second input of
+// a command whose first input holds the pictures. Sought before it is opened:
+// decoded from there, to the sample.
+void addSoundtrack(std::vector<std::string>& command, const std::string& music,
+                   double firstSecond, double seconds) {
+    command.insert(command.end(),
+                   {"-ss", number("%.6f", firstSecond), "-t", number("%.6f", seconds), "-i", music,
+                    "-map", "0:v", "-map", "1:a"});
+}
+
 bool runAndRead(const std::vector<std::string>& arguments, std::string& printed) {
     std::string command;
     for (const std::string& argument : arguments) {
-        std::string quoted = "'";
-        for (char c : argument) {
-            quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-        }
-        command += quoted + "' ";
+        command += singleQuoted(argument) + " ";
     }
     FILE* pipe = popen((command + "2>/dev/null").c_str(), "r");
     if (pipe == nullptr) {
@@ -69,10 +85,7 @@ std::vector<std::string> encoderCommand(const VideoPiece& piece, VideoQuality qu
                                         "-i",
                                         "-"};
     if (!music.empty()) {
-        // Sought before it is opened: decoded from there, to the sample.
-        command.insert(command.end(),
-                       {"-ss", number("%.6f", firstSecond), "-t", number("%.6f", seconds), "-i",
-                        music, "-map", "0:v", "-map", "1:a"});
+        addSoundtrack(command, music, firstSecond, seconds);
     }
     // Colours converted and tagged as HD video has them, at every size.
     command.insert(command.end(),
@@ -220,11 +233,7 @@ int joinVideos(const std::string& output, const std::vector<std::string>& pieceF
             joined = runProgram({"ffmpeg", "-nostdin", "-v", "error", "-y", "-i", pieceFiles[i],
                                  "-map", "0:v", "-c", "copy", pictures.back()},
                                 error);
-            std::string quoted;
-            for (char c : pictures.back()) {
-                quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-            }
-            listing << "file '" << quoted << "'\n";
+            listing << "file " << singleQuoted(pictures.back()) << "\n";
         }
     }
     VideoPiece whole = pieces.front();
@@ -236,10 +245,8 @@ int joinVideos(const std::string& output, const std::vector<std::string>& pieceF
     std::vector<std::string> command = {"ffmpeg", "-nostdin", "-v", "error", "-y", "-f",
                                         "concat", "-safe",    "0",  "-i",    list};
     if (!music.empty()) {
-        command.insert(command.end(),
-                       {"-ss", number("%.6f", static_cast<double>(whole.first) / whole.rate), "-t",
-                        number("%.6f", static_cast<double>(whole.count) / whole.rate), "-i", music,
-                        "-map", "0:v", "-map", "1:a"});
+        addSoundtrack(command, music, static_cast<double>(whole.first) / whole.rate,
+                      static_cast<double>(whole.count) / whole.rate);
         command.insert(command.end(), soundCodec.begin(), soundCodec.end());
     } else {
         command.insert(command.end(), {"-map", "0:v"});
