@@ -92,14 +92,19 @@ int openInputFile(const std::string& path, uint64_t maxBytes, std::string& error
     return -1;
 }
 
-bool readFileBytes(const std::string& path, std::vector<unsigned char>& bytes, std::string& error,
-                   uint64_t maxBytes) {
+namespace {
+
+// Opens path through openInputFile and reads it to its end; `check`, when
+// given, refuses what the whole holds. Nothing is kept of a file refused.
+template <typename Bytes>
+bool readWholeFile(const std::string& path, Bytes& bytes, std::string& error, uint64_t maxBytes,
+                   bool (*check)(const Bytes&, std::string&) = nullptr) {
     bytes.clear();
     int fd = openInputFile(path, maxBytes, error);
     if (fd < 0) {
         return false;
     }
-    bool ok = readAll(fd, maxBytes, bytes, error);
+    bool ok = readAll(fd, maxBytes, bytes, error) && (check == nullptr || check(bytes, error));
     close(fd);
     if (!ok) {
         bytes.clear();
@@ -107,19 +112,16 @@ bool readFileBytes(const std::string& path, std::vector<unsigned char>& bytes, s
     return ok;
 }
 
+} // namespace
+
+bool readFileBytes(const std::string& path, std::vector<unsigned char>& bytes, std::string& error,
+                   uint64_t maxBytes) {
+    return readWholeFile(path, bytes, error, maxBytes);
+}
+
 bool readTextFile(const std::string& path, std::string& text, std::string& error,
                   uint64_t maxBytes) {
-    text.clear();
-    int fd = openInputFile(path, maxBytes, error);
-    if (fd < 0) {
-        return false;
-    }
-    bool ok = readAll(fd, maxBytes, text, error) && refuseNul(text, error);
-    close(fd);
-    if (!ok) {
-        text.clear();
-    }
-    return ok;
+    return readWholeFile(path, text, error, maxBytes, refuseNul);
 }
 
 bool readTextStream(int fd, std::string& text, std::string& error, uint64_t maxBytes) {
