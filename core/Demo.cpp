@@ -7,6 +7,7 @@
 #include "platform/GlWindow.h"
 #include "platform/Lifetime.h"
 #include "platform/OutlineFont.h"
+#include "platform/WindowPass.h"
 
 #include "platform/Gl.h"
 #include <SDL.h>
@@ -246,15 +247,10 @@ void Demo::startFrom(float seconds) {
     seek(grid, frame);
     // The frames drawn on the way are not for showing: the first one presented
     // is black, with the state the frames left kept.
-    GLfloat clearColour[4];
-    glGetFloatv(GL_COLOR_CLEAR_VALUE, clearColour);
-    GLint drawBound = 0;
-    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &drawBound);
+    KeptGlState kept;
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
-    glClearColor(clearColour[0], clearColour[1], clearColour[2], clearColour[3]);
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLuint>(drawBound));
 }
 
 void Demo::run() {
